@@ -1,0 +1,19 @@
+#pragma once
+#include "mplay/MpegStream.h"
+#include "mplay/PcmSink.h"
+
+#include <atomic>
+#include <cstdint>
+
+namespace mplay {
+
+// Decodes every Layer III frame of the open stream into sink, then drains it with the closing
+// pair of writes. Returns false when stopRequest was raised (checked between frames); the sink
+// is then left undrained so that its owner can stop it at once.
+bool RunFrameLoop(MpegStream& stream, PcmSink& sink, const std::atomic<bool>* stopRequest = nullptr);
+
+// The decoder's sample converter: clips to the 16-bit range and truncates toward zero; a level
+// report (null sample) returns 0.
+int32_t SampleToPcm(double* sample, double* levels, int32_t n);
+
+} // namespace mplay

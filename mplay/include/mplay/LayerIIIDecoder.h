@@ -1,0 +1,121 @@
+#pragma once
+#include "mplay/PcmCallback.h"
+#include "mplay/SynthesisFilter.h"
+
+#include <cstdint>
+
+namespace mplay {
+
+struct HuffTable;
+
+struct GranuleInfo {
+    int32_t part2_3_length;
+    int32_t big_values;
+    int32_t global_gain;
+    int32_t scalefac_compress;
+    int32_t window_switching_flag;
+    int32_t block_type;
+    int32_t mixed_block_flag;
+    int32_t table_select[3];
+    int32_t subblock_gain[3];
+    int32_t region0_count;
+    int32_t region1_count;
+    int32_t preflag;
+    int32_t scalefac_scale;
+    int32_t count1table_select;
+};
+
+struct ChannelSideInfo {
+    int32_t scfsi[4];
+    GranuleInfo granule[2];
+};
+
+struct ScaleFactors {
+    int32_t l[23];    // long-block bands 0..22
+    int32_t s[3][13]; // window 0..2, short-block band 0..12
+};
+
+// All decoding state of one MPEG-1 / MPEG-2 LSF Layer III stream. DecodeFrame runs the stages in
+// their fixed order; each stage lives in a source file of its own.
+class LayerIIIDecoder {
+public:
+    static constexpr int kReservoirSize = 4096;
+
+    LayerIIIDecoder();
+    ~LayerIIIDecoder();
+    LayerIIIDecoder(const LayerIIIDecoder&) = delete;
+    LayerIIIDecoder& operator=(const LayerIIIDecoder&) = delete;
+
+    int Init(int32_t id, int32_t mode, int32_t modeExtension, int32_t samplingFrequency,
+             PcmCallback callback);
+    // Appends the frame's samples at pcm[filled...] as left/right pairs and raises filled; returns
+    // 0 when the frame could not be decoded (nothing written).
+    int DecodeFrame(const uint32_t* body, int32_t mainDataLength, int16_t* pcm, uint32_t& filled,
+                    int32_t id, int32_t mode, int32_t modeExtension, int32_t protectionBit);
+
+private:
+    friend struct LayerIIIDecoderAccess; // tests feed stages hand-made granules through this
+
+    // Frame reader over the current body.
+    uint32_t GetFrameBits(int n);
+
+    // Bit reservoir.
+    void PutByte(uint32_t value);
+    uint32_t GetBits(int n);
+    uint32_t Get1Bit();
+    int32_t BitsRead() const { return m_resBitsRead; }
+    void RewindBits(int n);
+    void RewindBytes(int n);
+
+    // Stages.
+    int ReadSideInfo();
+    void ReadScaleFactors(int ch, int gr);
+    void ReadLsfScaleData(int ch, int gr);
+    void ReadLsfScaleFactors(int ch, int gr);
+    void DecodeHuffman(int ch, int gr);
+    void DecodePair(const HuffTable& table, int32_t& x, int32_t& y, int32_t& v,
+                    int32_t& w);
+    void Requantise(int ch, int gr);
+    int32_t StereoProcess(int gr);
+    void LsfIntensityGains(int position, int scaleSelect, int line);
+    void Reorder(int ch, int gr);
+    void AntiAlias(int ch, int gr);
+    void Hybrid(int ch, int gr);
+
+    int32_t m_quantised[576];
+    double m_dequantised[2][576];
+    double m_stereoOut[2][576];
+    double m_hybridWork[576];
+    double m_overlap[2][576];
+    double m_stereoWork[2][576];
+    int32_t m_nonzeroCount[2];
+    int32_t m_lsfScalefacBuffer[54];
+    int32_t m_channels = 0;
+    uint32_t m_firstChannel = 0;
+    uint32_t m_lastChannel = 0;
+    uint32_t m_granules = 0;
+    int32_t m_frameStart = 0;
+    int32_t m_part2Start = 0;
+    int32_t m_sampleRateIndex = 0;
+    int32_t m_mainDataBegin = 0;
+    int32_t m_privateBits = 0;
+    ChannelSideInfo m_sideInfo[2] = {};
+    ScaleFactors m_scalefac[2] = {};
+    SynthesisFilter* m_synthesis[2];
+    const uint32_t* m_frameWord;
+    int32_t m_frameBit = 0;
+    int32_t m_mode = 0;
+    int32_t m_modeExtension = 0;
+    PcmCallback m_sampleCallback;
+    int32_t m_id = 0;
+    int32_t m_resWrite;
+    int32_t m_resBitsRead;
+    int32_t m_resByte;
+    int32_t m_resBitsLeft;
+    uint32_t* m_reservoir;
+};
+
+// Free stage of the hybrid synthesis: x (18 lines, used as scratch) to 36 windowed values.
+void Imdct(double* x, double* out, int blockType);
+
+} // namespace mplay

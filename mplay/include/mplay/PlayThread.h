@@ -1,0 +1,22 @@
+#pragma once
+#include <atomic>
+#include <string>
+
+namespace mplay {
+
+// 1 while repeated play is wanted. Written by the window on the main thread before it starts
+// the worker that should see the new value; read by workers.
+extern std::atomic<int> g_bRepeat;
+
+// Worker entry: owns path (heap-allocated by the caller) and frees it on every path.
+void PlayThreadProc(std::string* path);
+
+// Starts a detached worker for a copy of path. Never waits for earlier workers: the newest
+// request wins and cuts the pass in progress short.
+void StartPlayWorker(const std::string& path);
+
+// Test seam: called on the caller's thread with every path StartPlayWorker is given.
+using PlayRequestHook = void (*)(const std::string& path);
+void SetPlayRequestHook(PlayRequestHook hook);
+
+} // namespace mplay

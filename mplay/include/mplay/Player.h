@@ -1,0 +1,23 @@
+#pragma once
+#include "mplay/MpegStream.h"
+
+#include <cstdint>
+
+namespace mplay {
+
+// The one stream reader of the process; every playback reuses it.
+extern MpegStream g_mpegStream;
+
+// Plays size bytes of an MPEG audio stream from the first frame to the end of its sound, on the
+// calling thread. Returns when the sound has ended, the playback failed, or a newer request cut
+// it short.
+void PlayMemory(const uint8_t* data, uint32_t size);
+
+// Shown when no sound device opens. The application registers a function that shows the text
+// (UTF-8) and returns once the user has dismissed it; without one the text goes to stderr.
+using MessageFunction = void (*)(const char* utf8Text);
+void SetDeviceFailureMessage(MessageFunction show);
+
+extern const char* const kDeviceFailureText;
+
+} // namespace mplay
