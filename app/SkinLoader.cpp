@@ -1,0 +1,261 @@
+// Skin files in, application style, palette and style sheet out. A skin is read and checked
+// whole before anything is applied, so a broken file can never leave a half-skinned window.
+#include "SkinLoader.h"
+
+#include "ProfileIni.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QMetaEnum>
+#include <QRegularExpression>
+#include <QStyle>
+#include <QStyleFactory>
+
+namespace {
+
+constexpr qint64 kMaxSkinFileSize = 1024 * 1024;
+
+std::optional<QByteArray> ReadSmallFile(const QString& path) {
+    if (!QFileInfo(path).isFile())
+        return std::nullopt;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    QByteArray bytes = file.read(kMaxSkinFileSize + 1);
+    if (bytes.size() > kMaxSkinFileSize || file.error() != QFileDevice::NoError)
+        return std::nullopt;
+    return bytes;
+}
+
+std::optional<QColor> ParseColor(const QByteArray& text) {
+    const QColor c = QColor::fromString(QLatin1StringView(text.trimmed()));
+    if (!c.isValid())
+        return std::nullopt;
+    return c;
+}
+
+QColor Mix(const QColor& a, const QColor& b, double t) {
+    return QColor::fromRgbF(float(a.redF() + (b.redF() - a.redF()) * t),
+                            float(a.greenF() + (b.greenF() - a.greenF()) * t),
+                            float(a.blueF() + (b.blueF() - a.blueF()) * t));
+}
+
+// Splits the text at its "[StyleSheet]" line: the header before it is profile text, everything
+// after it is the sheet verbatim (a sheet is not key=value data).
+void SplitSheet(const QString& text, QString& header, QString& sheet) {
+    static const QRegularExpression marker(
+        QStringLiteral(R"(^[ \t]*\[[ \t]*StyleSheet[ \t]*\][ \t]*\r?$)"),
+        QRegularExpression::MultilineOption | QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = marker.match(text);
+    if (!m.hasMatch()) {
+        header = text;
+        sheet.clear();
+        return;
+    }
+    header = text.left(m.capturedStart());
+    sheet = text.mid(m.capturedEnd());
+}
+
+bool BuildPalette(const QByteArray& header, QPalette& palette) {
+    const QMetaEnum roles = QMetaEnum::fromType<QPalette::ColorRole>();
+    QMap<QString, QColor> active;
+    QMap<QString, QColor> disabled;
+    for (const auto& [key, value] : ProfileIni::SectionEntries(header, "Palette")) {
+        const std::optional<QColor> c = ParseColor(value);
+        if (!c)
+            return false;
+        const QString name = QString::fromUtf8(key);
+        if (name.startsWith(QLatin1StringView("Disabled."), Qt::CaseInsensitive))
+            disabled.insert(name.mid(9), *c);
+        else
+            active.insert(name, *c);
+    }
+    const auto roleOf = [&](const QString& name, QPalette::ColorRole& role) {
+        bool ok = false;
+        const int v = roles.keyToValue(name.toLatin1().constData(), &ok);
+        if (!ok || v < 0 || v >= QPalette::NColorRoles || v == QPalette::NoRole)
+            return false;
+        role = QPalette::ColorRole(v);
+        return true;
+    };
+
+    // The two-colour constructor derives the bevel shades; explicit roles then override them.
+    const QColor window = active.value(QStringLiteral("Window"), QColor(0xef, 0xef, 0xef));
+    palette = QPalette(active.value(QStringLiteral("Button"), window), window);
+    for (auto it = active.cbegin(); it != active.cend(); ++it) {
+        QPalette::ColorRole role;
+        if (!roleOf(it.key(), role))
+            return false;
+        palette.setColor(role, it.value());
+    }
+    // Disabled text fades toward its background unless the skin says otherwise.
+    const std::pair<QPalette::ColorRole, QPalette::ColorRole> fades[] = {
+        {QPalette::WindowText, QPalette::Window},
+        {QPalette::Text, QPalette::Base},
+        {QPalette::ButtonText, QPalette::Button}};
+    for (const auto& [text, back] : fades)
+        palette.setColor(QPalette::Disabled, text,
+                         Mix(palette.color(QPalette::Active, text),
+                             palette.color(QPalette::Active, back), 0.55));
+    for (auto it = disabled.cbegin(); it != disabled.cend(); ++it) {
+        QPalette::ColorRole role;
+        if (!roleOf(it.key(), role))
+            return false;
+        palette.setColor(QPalette::Disabled, role, it.value());
+    }
+    return true;
+}
+
+// Replaces every "@Name" with its colour; an unknown name makes the skin malformed.
+bool ResolveSheet(QString& sheet, const QPalette& palette, const QMap<QString, QColor>& colors) {
+    static const QRegularExpression token(QStringLiteral(R"(@([A-Za-z][A-Za-z0-9]*))"));
+    const QMetaEnum roles = QMetaEnum::fromType<QPalette::ColorRole>();
+    QString out;
+    out.reserve(sheet.size());
+    qsizetype last = 0;
+    for (auto it = token.globalMatch(sheet); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        const QString name = m.captured(1);
+        QColor c;
+        if (colors.contains(name)) {
+            c = colors.value(name);
+        } else {
+            bool ok = false;
+            const int v = roles.keyToValue(name.toLatin1().constData(), &ok);
+            if (!ok || v < 0 || v >= QPalette::NColorRoles || v == QPalette::NoRole)
+                return false;
+            c = palette.color(QPalette::Active, QPalette::ColorRole(v));
+        }
+        out += QStringView(sheet).sliced(last, m.capturedStart() - last);
+        out += c.alpha() == 255 ? c.name(QColor::HexRgb) : c.name(QColor::HexArgb);
+        last = m.capturedEnd();
+    }
+    out += QStringView(sheet).sliced(last);
+    sheet = out;
+    return true;
+}
+
+// A file named inside a skin directory must stay inside it.
+bool IsPlainFileName(const QString& name) {
+    return !name.isEmpty() && !name.contains(QLatin1Char('/')) &&
+           !name.contains(QLatin1Char('\\')) && name != QLatin1StringView("..") &&
+           name != QLatin1StringView(".");
+}
+
+struct PlainLook {
+    QString style;
+    QPalette palette;
+};
+
+// The look the application had before the first skin, taken once so it can be restored.
+const PlainLook& Plain() {
+    static const PlainLook plain{QApplication::style()->name(), QApplication::palette()};
+    return plain;
+}
+
+void ApplyPlain() {
+    const PlainLook& plain = Plain();
+    qApp->setStyleSheet(QString());
+    if (QApplication::style()->name().compare(plain.style, Qt::CaseInsensitive) != 0)
+        if (QStyle* s = QStyleFactory::create(plain.style))
+            QApplication::setStyle(s);
+    QApplication::setPalette(plain.palette);
+}
+
+} // namespace
+
+SkinRef SkinForTheme(int nTheme, const QString& stylesDir) {
+    switch (nTheme) {
+    case 1:
+        return {stylesDir + QStringLiteral("iTunes"), QStringLiteral("Normalitunes.INI")};
+    case 2:
+        return {stylesDir + QStringLiteral("Le5"), QStringLiteral("NormalBlue.INI")};
+    case 3:
+        return {stylesDir + QStringLiteral("WinXP.Luna.cjstyles"), QString()};
+    case 4:
+        return {stylesDir + QStringLiteral("WinXP.Royale.cjstyles"), QString()};
+    case 5:
+        return {stylesDir + QStringLiteral("Office2007.cjstyles"), QString()};
+    case 6:
+        return {stylesDir + QStringLiteral("Vista.cjstyles"), QString()};
+    default:
+        return {QLatin1StringView(""), QLatin1StringView("")};
+    }
+}
+
+QString StylesDirFor(const QString& programPath) {
+    const qsizetype cut = programPath.lastIndexOf(QLatin1Char('/'));
+    // No directory part means the current directory, never the file system's root.
+    if (cut < 0)
+        return QStringLiteral("Styles/");
+    return programPath.left(cut) + QStringLiteral("/Styles/");
+}
+
+std::optional<Skin> ReadSkin(const QString& skinPath, const QString& iniName) {
+    if (skinPath.isEmpty())
+        return std::nullopt;
+    const bool directorySkin = !iniName.isEmpty();
+    if (directorySkin && !IsPlainFileName(iniName))
+        return std::nullopt;
+    const QString file = directorySkin ? skinPath + QLatin1Char('/') + iniName : skinPath;
+    const std::optional<QByteArray> bytes = ReadSmallFile(file);
+    if (!bytes)
+        return std::nullopt;
+
+    QString headerText;
+    Skin skin;
+    SplitSheet(QString::fromUtf8(*bytes), headerText, skin.styleSheet);
+    const QByteArray header = headerText.toUtf8();
+
+    const auto info = [&](const char* key) {
+        return QString::fromUtf8(ProfileIni::FindValue(header, "Skin", key).value_or(QByteArray()));
+    };
+    skin.name = info("Name");
+    if (const QString style = info("Style"); !style.isEmpty())
+        skin.style = style;
+    if (!QStyleFactory::keys().contains(skin.style, Qt::CaseInsensitive))
+        return std::nullopt;
+
+    if (const QString sheetFile = info("StyleSheet"); !sheetFile.isEmpty()) {
+        if (!directorySkin || !IsPlainFileName(sheetFile))
+            return std::nullopt;
+        const std::optional<QByteArray> sheet =
+            ReadSmallFile(skinPath + QLatin1Char('/') + sheetFile);
+        if (!sheet)
+            return std::nullopt;
+        skin.styleSheet = QString::fromUtf8(*sheet) + skin.styleSheet;
+    }
+
+    if (!BuildPalette(header, skin.palette))
+        return std::nullopt;
+    for (const auto& [key, value] : ProfileIni::SectionEntries(header, "Colors")) {
+        const std::optional<QColor> c = ParseColor(value);
+        if (!c)
+            return std::nullopt;
+        skin.colors.insert(QString::fromUtf8(key), *c);
+    }
+    if (!ResolveSheet(skin.styleSheet, skin.palette, skin.colors))
+        return std::nullopt;
+    return skin;
+}
+
+bool LoadSkin(const QString& skinPath, const QString& iniName) {
+    Plain(); // before the first change, whatever it is
+    const std::optional<Skin> skin = ReadSkin(skinPath, iniName);
+    if (!skin) {
+        ApplyPlain();
+        return skinPath.isEmpty();
+    }
+    QStyle* style = QStyleFactory::create(skin->style);
+    if (!style) {
+        ApplyPlain();
+        return false;
+    }
+    // Sheet off first: a new style under an old sheet would be polished twice for nothing.
+    qApp->setStyleSheet(QString());
+    QApplication::setStyle(style);
+    QApplication::setPalette(skin->palette);
+    qApp->setStyleSheet(skin->styleSheet);
+    return true;
+}
