@@ -1,0 +1,82 @@
+// Requantisation of one granule and channel.
+//   in:  m_quantised (signed integers, lines at and above m_nonzeroCount[ch] are 0), the granule's
+//        side information and m_scalefac[ch]
+//   out: m_dequantised[ch], 576 lines: sign(q) * |q|^(4/3) * 2^((global_gain - 210) / 4)
+//        * 2^(-n/2), n from the line's scale factor, pre-emphasis and subblock gain. No further
+//        scaling: full scale of the later stages is 1.0.
+#include "mplay/Debug.h"
+#include "mplay/LayerIIIDecoder.h"
+#include "mplay/Tables.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace mplay {
+namespace {
+
+constexpr int kPowTableSize = 8192;
+constexpr int kMaxScaleStep = 63;
+
+// |q|^(4/3). Escapes with 13 linbits reach 8206, past the table; those few are computed exactly.
+double PowFourThirds(int32_t q) {
+    const uint32_t magnitude = q < 0 ? 0u - static_cast<uint32_t>(q) : static_cast<uint32_t>(q);
+    if (magnitude < kPowTableSize) {
+        return g_powTable[magnitude];
+    }
+    return std::pow(static_cast<double>(magnitude), 4.0 / 3.0);
+}
+
+// Legal streams keep step indices below 64 and scale factors below 16; anything larger can only
+// come from a malformed stream and is held at the table's end.
+double ScaleStep(int n) {
+    return g_scaleStepTable[std::clamp(n, 0, kMaxScaleStep)];
+}
+int Scaled(int scalefac, int scale) {
+    return std::clamp(scalefac, 0, kMaxScaleStep) << scale;
+}
+
+void ScaleLines(const int32_t* q, double* out, int begin, int end, double factor) {
+    for (int j = begin; j < end; ++j) {
+        const double magnitude = PowFourThirds(q[j]) * factor;
+        out[j] = q[j] < 0 ? -magnitude : (q[j] > 0 ? magnitude : 0.0);
+    }
+}
+
+} // namespace
+
+void LayerIIIDecoder::Requantise(int ch, int gr) {
+    const GranuleInfo& gi = m_sideInfo[ch].granule[gr];
+    const ScaleFactors& sf = m_scalefac[ch];
+    const SfBandIndex& bands = g_sfBandTable[m_sampleRateIndex];
+    const int32_t* q = m_quantised;
+    double* out = m_dequantised[ch];
+    const int count = std::clamp(m_nonzeroCount[ch], 0, 576);
+    const int scale = gi.scalefac_scale ? 1 : 0;
+
+    const double gain = std::pow(2.0, (gi.global_gain - 210) * 0.25);
+
+    const bool shortBlock = gi.window_switching_flag && gi.block_type == 2;
+    const bool mixed = shortBlock && gi.mixed_block_flag;
+    // Lines below longEnd follow the long rule, the rest the short rule by window.
+    const int longEnd = !shortBlock ? 576 : (mixed ? 36 : 0);
+
+    for (int cb = 0; cb < 22 && bands.l[cb] < std::min(longEnd, count); ++cb) {
+        const int pre = gi.preflag ? g_pretab[cb] : 0;
+        const int end = std::min({bands.l[cb + 1], longEnd, count});
+        ScaleLines(q, out, bands.l[cb], end, gain * ScaleStep(Scaled(sf.l[cb] + pre, scale)));
+    }
+    if (shortBlock) {
+        MPLAY_ASSERT(!mixed || 3 * bands.s[3] == longEnd);
+        for (int cb = mixed ? 3 : 0; cb < 13 && 3 * bands.s[cb] < count; ++cb) {
+            const int width = bands.s[cb + 1] - bands.s[cb];
+            for (int w = 0; w < 3; ++w) {
+                const int begin = 3 * bands.s[cb] + w * width;
+                const int n = 4 * (gi.subblock_gain[w] & 7) + Scaled(sf.s[w][cb], scale);
+                ScaleLines(q, out, begin, std::min(begin + width, count), gain * ScaleStep(n));
+            }
+        }
+    }
+    std::fill(out + count, out + 576, 0.0);
+}
+
+} // namespace mplay

@@ -1,5 +1,6 @@
 #pragma once
 #include "mplay/MpegStream.h"
+#include "mplay/PcmCallback.h"
 #include "mplay/PcmSink.h"
 
 #include <atomic>
@@ -9,8 +10,10 @@ namespace mplay {
 
 // Decodes every Layer III frame of the open stream into sink, then drains it with the closing
 // pair of writes. Returns false when stopRequest was raised (checked between frames); the sink
-// is then left undrained so that its owner can stop it at once.
-bool RunFrameLoop(MpegStream& stream, PcmSink& sink, const std::atomic<bool>* stopRequest = nullptr);
+// is then left undrained so that its owner can stop it at once. callback replaces SampleToPcm as
+// the decoder's converter (the tools record the unconverted samples through it).
+bool RunFrameLoop(MpegStream& stream, PcmSink& sink, const std::atomic<bool>* stopRequest = nullptr,
+                  PcmCallback callback = nullptr);
 
 // The decoder's sample converter: clips to the 16-bit range and truncates toward zero; a level
 // report (null sample) returns 0.
