@@ -1,0 +1,204 @@
+// Frame decode driver: side information, main data through the reservoir, then per granule the
+// stages from scale factors to PCM.
+//   in:  one frame body (big-endian words) and its header fields
+//   out: 16-bit PCM appended to pcm[filled...] as left/right pairs (32767 full scale), and one
+//        level report per granule (sums of channel 0's subband magnitudes)
+#include "mplay/LayerIIIDecoder.h"
+
+#include "mplay/MpegStream.h"
+
+#include <algorithm>
+#include <iterator>
+#include <new>
+
+namespace mplay {
+namespace {
+
+constexpr int kSubbands = 32;
+constexpr int kSlots = 18;
+
+// Odd time slots of odd subbands change sign, undoing the frequency inversion of the
+// analysis filter bank that the hybrid filter bank does not compensate.
+void InvertOddSubbands(double* work) {
+    for (int sb = 1; sb < kSubbands; sb += 2) {
+        for (int ss = 1; ss < kSlots; ss += 2) {
+            work[sb * kSlots + ss] = -work[sb * kSlots + ss];
+        }
+    }
+}
+
+} // namespace
+
+LayerIIIDecoder::LayerIIIDecoder()
+    : m_quantised{}, m_dequantised{}, m_stereoOut{}, m_hybridWork{}, m_overlap{}, m_stereoWork{},
+      m_nonzeroCount{}, m_lsfScalefacBuffer{}, m_synthesis{nullptr, nullptr}, m_frameWord(nullptr),
+      m_sampleCallback(nullptr), m_resWrite(0), m_resBitsRead(0), m_resByte(0), m_resBitsLeft(8),
+      // Cleared so that reads past the bytes written (malformed part2_3_length) are
+      // deterministic.
+      m_reservoir(new uint32_t[kReservoirSize]()) {}
+
+LayerIIIDecoder::~LayerIIIDecoder() {
+    delete[] m_reservoir;
+    m_reservoir = nullptr;
+    for (SynthesisFilter*& filter : m_synthesis) {
+        delete filter;
+        filter = nullptr;
+    }
+}
+
+int LayerIIIDecoder::Init(int32_t id, int32_t mode, int32_t modeExtension,
+                          int32_t samplingFrequency, PcmCallback callback) {
+    // Values no stream header can carry would index the band table out of range, and every
+    // sample goes through the callback.
+    if ((id != 0 && id != 1) || samplingFrequency < 0 || samplingFrequency > 2 ||
+        callback == nullptr) {
+        return 0;
+    }
+    for (int ch = 0; ch < 2; ++ch) {
+        delete m_synthesis[ch];
+        m_synthesis[ch] = new (std::nothrow) SynthesisFilter(ch);
+    }
+    if (m_synthesis[0] == nullptr || m_synthesis[1] == nullptr) {
+        for (SynthesisFilter*& filter : m_synthesis) {
+            delete filter;
+            filter = nullptr;
+        }
+        return 0;
+    }
+
+    if (mode == 3) {
+        m_channels = 1;
+        m_firstChannel = 0;
+        m_lastChannel = 0;
+    } else {
+        m_channels = 2;
+        m_firstChannel = 0;
+        m_lastChannel = 1;
+    }
+
+    m_sampleCallback = callback;
+    m_frameStart = 0;
+    m_id = id;
+    m_granules = id == 1 ? 2 : 1;
+    m_mode = mode;
+    m_modeExtension = modeExtension;
+    m_sampleRateIndex = m_granules == 2 ? samplingFrequency + 3 : samplingFrequency;
+
+    for (auto& overlap : m_overlap) {
+        std::fill(std::begin(overlap), std::end(overlap), 0.0);
+    }
+    m_nonzeroCount[0] = 576;
+    m_nonzeroCount[1] = 576;
+    m_frameWord = nullptr;
+    return 1;
+}
+
+int LayerIIIDecoder::DecodeFrame(const uint32_t* body, int32_t mainDataLength, int16_t* pcm,
+                                 uint32_t& filled, int32_t id, int32_t mode, int32_t modeExtension,
+                                 int32_t protectionBit) {
+    if (m_synthesis[0] == nullptr || body == nullptr || pcm == nullptr) {
+        return 0; // no successful Init
+    }
+
+    // 1, 2.
+    int32_t written = 0;
+    int32_t position[2] = {static_cast<int32_t>(filled / 2), static_cast<int32_t>(filled / 2)};
+    double levels[kSubbands] = {};
+    m_id = id;
+    m_mode = mode;
+    m_modeExtension = modeExtension;
+
+    // 3, 4.
+    m_frameWord = body;
+    m_frameEnd = body + MpegStream::kFrameWords;
+    m_frameBit = 0;
+    if (protectionBit == 0) {
+        GetFrameBits(16);
+    }
+    ReadSideInfo();
+
+    // 5. Only as many bytes as the word buffer still holds, so that m_frameStart keeps counting
+    // exactly the bytes stored.
+    const int32_t bitsTaken = static_cast<int32_t>(m_frameWord - body) * 32 + m_frameBit;
+    const int32_t room = (MpegStream::kFrameWords * 32 - bitsTaken) / 8;
+    const int32_t length = std::clamp(mainDataLength, 0, room);
+    for (int32_t i = 0; i < length; ++i) {
+        PutByte(GetFrameBits(8));
+    }
+
+    // 6-9.
+    int32_t mainDataEnd = BitsRead() / 8;
+    if (BitsRead() % 8 != 0) {
+        GetBits(8 - BitsRead() % 8);
+        ++mainDataEnd;
+    }
+    const int32_t discard = m_frameStart - mainDataEnd - m_mainDataBegin;
+    m_frameStart += length;
+    if (discard < 0) {
+        return 0; // main data begins before the oldest byte the reservoir holds
+    }
+
+    // 10. Keeps the counters bounded on long streams; slot indices are reduced anyway.
+    while (mainDataEnd > kReservoirSize) {
+        m_frameStart -= kReservoirSize;
+        RewindBytes(kReservoirSize);
+        mainDataEnd -= kReservoirSize;
+    }
+
+    // 11.
+    for (int32_t i = 0; i < discard; ++i) {
+        GetBits(8);
+    }
+
+    // 12.
+    for (uint32_t gr = 0; gr < m_granules; ++gr) {
+        const int g = static_cast<int>(gr);
+        for (int ch = 0; ch < m_channels; ++ch) {
+            m_part2Start = BitsRead();
+            if (m_granules == 2) {
+                ReadScaleFactors(ch, g);
+            } else {
+                ReadLsfScaleFactors(ch, g);
+            }
+            DecodeHuffman(ch, g);
+            Requantise(ch, g);
+        }
+        StereoProcess(g);
+
+        for (uint32_t c = m_firstChannel; c <= m_lastChannel; ++c) {
+            const int ch = static_cast<int>(c);
+            Reorder(ch, g);
+            AntiAlias(ch, g);
+            Hybrid(ch, g);
+            InvertOddSubbands(m_hybridWork);
+
+            SynthesisFilter& filter = *m_synthesis[ch];
+            for (int ss = 0; ss < kSlots; ++ss) {
+                for (int sb = 0; sb < kSubbands; ++sb) {
+                    const double magnitude = filter.InputSample(m_hybridWork[sb * kSlots + ss], sb);
+                    if (ch == 0) {
+                        levels[sb] += magnitude;
+                    }
+                }
+                const int32_t first = position[ch];
+                filter.CalculatePcmSamples(pcm, written, position[ch], m_sampleCallback);
+                if (m_channels == 1) {
+                    // A single channel is heard on both speakers: each sample fills its pair.
+                    for (int32_t p = first; p < position[ch]; ++p) {
+                        pcm[2 * p + 1] = pcm[2 * p];
+                    }
+                    written += position[ch] - first;
+                }
+            }
+            if (ch == 0) {
+                m_sampleCallback(nullptr, levels, kSubbands);
+            }
+        }
+    }
+
+    // 13.
+    filled += static_cast<uint32_t>(written);
+    return 1;
+}
+
+} // namespace mplay

@@ -38,7 +38,7 @@ struct ScaleFactors {
 // All decoding state of one MPEG-1 / MPEG-2 LSF Layer III stream. DecodeFrame runs the stages in
 // their fixed order; each stage lives in a source file of its own.
 class LayerIIIDecoder {
-public:
+  public:
     static constexpr int kReservoirSize = 4096;
 
     LayerIIIDecoder();
@@ -49,11 +49,12 @@ public:
     int Init(int32_t id, int32_t mode, int32_t modeExtension, int32_t samplingFrequency,
              PcmCallback callback);
     // Appends the frame's samples at pcm[filled...] as left/right pairs and raises filled; returns
-    // 0 when the frame could not be decoded (nothing written).
+    // 0 when the frame could not be decoded (nothing written). body is a frame word buffer of
+    // MpegStream::kFrameWords words. A single-channel stream fills both slots of each pair.
     int DecodeFrame(const uint32_t* body, int32_t mainDataLength, int16_t* pcm, uint32_t& filled,
                     int32_t id, int32_t mode, int32_t modeExtension, int32_t protectionBit);
 
-private:
+  private:
     friend struct LayerIIIDecoderAccess; // tests feed stages hand-made granules through this
 
     // Frame reader over the current body.
@@ -73,8 +74,7 @@ private:
     void ReadLsfScaleData(int ch, int gr);
     void ReadLsfScaleFactors(int ch, int gr);
     void DecodeHuffman(int ch, int gr);
-    void DecodePair(const HuffTable& table, int32_t& x, int32_t& y, int32_t& v,
-                    int32_t& w);
+    void DecodePair(const HuffTable& table, int32_t& x, int32_t& y, int32_t& v, int32_t& w);
     void Requantise(int ch, int gr);
     int32_t StereoProcess(int gr);
     void LsfIntensityGains(int position, int scaleSelect, int line);
@@ -104,6 +104,7 @@ private:
     SynthesisFilter* m_synthesis[2];
     const uint32_t* m_frameWord;
     int32_t m_frameBit = 0;
+    const uint32_t* m_frameEnd = nullptr; // one past the body's word buffer; reads there give 0
     int32_t m_mode = 0;
     int32_t m_modeExtension = 0;
     PcmCallback m_sampleCallback;

@@ -1,6 +1,6 @@
 #pragma once
 // Constant tables of the Layer III decoder. Those the standard prints are generated from
-// ../shared/iso-tables by tools/gen_tables.py; those a formula gives are computed with the
+// ../shared/iso-tables by tools/tables/gen_iso_tables.py; those a formula gives are computed with the
 // stated rounding (see the defining sources).
 #include <cstdint>
 
