@@ -1,0 +1,152 @@
+// The playback workers. Every request starts one; the newest request wins: it asks the pass in
+// progress to stop, waits until that pass has left PlayMemory, then plays, while a worker whose
+// request has been overtaken ends without playing. At most one pass is ever inside PlayMemory,
+// which the shared stream reader and completion signal require.
+#include "mplay/PlayThread.h"
+
+#include "mplay/Player.h"
+#include "mplay/WaveOut.h"
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <thread>
+#include <vector>
+
+namespace mplay {
+
+std::atomic<int> g_bRepeat{0};
+
+namespace {
+
+// Guards g_latestRequest, and orders the raising of g_stopPass by a new request against its
+// clearing by the pass that starts: a stop raised after a pass began always reaches that pass.
+std::mutex g_requestMutex;
+uint64_t g_latestRequest = 0;
+std::atomic<bool> g_stopPass{false};
+
+// Held by the worker whose pass is inside PlayMemory.
+std::mutex g_passMutex;
+
+std::atomic<PlayRequestHook> g_requestHook{nullptr};
+
+constexpr int kPauseSteps = 10;
+constexpr auto kPauseStep = std::chrono::milliseconds(100);
+
+uint64_t TakeRequest() {
+    std::lock_guard lock(g_requestMutex);
+    ++g_latestRequest;
+    g_stopPass.store(true);
+    WaveOut::WakeWaiter();
+    return g_latestRequest;
+}
+
+bool IsNewest(uint64_t request) {
+    std::lock_guard lock(g_requestMutex);
+    return request == g_latestRequest;
+}
+
+// Called with g_passMutex held.
+bool BeginPass(uint64_t request) {
+    std::lock_guard lock(g_requestMutex);
+    if (request != g_latestRequest) {
+        return false;
+    }
+    g_stopPass.store(false);
+    return true;
+}
+
+// The file image is followed by one zero byte. False on any failure, which ends the worker
+// silently.
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& image) {
+    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+    if (!file || std::fseek(file.get(), 0, SEEK_END) != 0) {
+        return false;
+    }
+    const long length = std::ftell(file.get());
+    // The pipeline takes a 32-bit size.
+    if (length < 0 || static_cast<unsigned long>(length) >= UINT32_MAX ||
+        std::fseek(file.get(), 0, SEEK_SET) != 0) {
+        return false;
+    }
+    try {
+        image.assign(static_cast<size_t>(length) + 1, 0);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    const size_t wanted = static_cast<size_t>(length);
+    return std::fread(image.data(), 1, wanted, file.get()) == wanted;
+}
+
+// False when a newer request has overtaken this one, before or during the pass.
+bool PlayPass(const std::vector<uint8_t>& image, uint64_t request) {
+    std::lock_guard pass(g_passMutex);
+    if (!BeginPass(request)) {
+        return false;
+    }
+    PlayMemory(image.data(), static_cast<uint32_t>(image.size() - 1), &g_stopPass);
+    return IsNewest(request);
+}
+
+// False when a newer request has overtaken this one.
+bool Pause(uint64_t request) {
+    for (int step = 0; step < kPauseSteps; ++step) {
+        if (g_bRepeat.load() == 0) {
+            return true;
+        }
+        if (!IsNewest(request)) {
+            return false;
+        }
+        std::this_thread::sleep_for(kPauseStep);
+    }
+    return true;
+}
+
+void RunWorker(std::unique_ptr<std::string> path, uint64_t request) {
+    std::vector<uint8_t> image;
+    if (!ReadWholeFile(*path, image)) {
+        return;
+    }
+    if (g_bRepeat.load() == 0 && !PlayPass(image, request)) {
+        return;
+    }
+    // Repetition switched on during a single pass carries on from here without a pause.
+    while (g_bRepeat.load() != 0) {
+        if (!PlayPass(image, request) || !Pause(request)) {
+            return;
+        }
+    }
+}
+
+} // namespace
+
+void PlayThreadProc(std::string* path) {
+    std::unique_ptr<std::string> owned(path);
+    if (!owned) {
+        return;
+    }
+    RunWorker(std::move(owned), TakeRequest());
+}
+
+void StartPlayWorker(const std::string& path) {
+    if (PlayRequestHook hook = g_requestHook.load()) {
+        hook(path);
+        return;
+    }
+    const uint64_t request = TakeRequest();
+    try {
+        std::thread(RunWorker, std::make_unique<std::string>(path), request).detach();
+    } catch (...) {
+        // No thread to be had (or no memory for the path): the request is dropped, silently
+        // like every other playback failure.
+    }
+}
+
+void SetPlayRequestHook(PlayRequestHook hook) {
+    g_requestHook.store(hook);
+}
+
+} // namespace mplay

@@ -15,7 +15,8 @@ void PlayThreadProc(std::string* path);
 // request wins and cuts the pass in progress short.
 void StartPlayWorker(const std::string& path);
 
-// Test seam: called on the caller's thread with every path StartPlayWorker is given.
+// Test seam: called on the caller's thread with every path StartPlayWorker is given, in place of
+// starting a worker; nullptr starts workers again.
 using PlayRequestHook = void (*)(const std::string& path);
 void SetPlayRequestHook(PlayRequestHook hook);
 

@@ -1,6 +1,7 @@
 #pragma once
 #include "mplay/MpegStream.h"
 
+#include <atomic>
 #include <cstdint>
 
 namespace mplay {
@@ -10,13 +11,15 @@ extern MpegStream g_mpegStream;
 
 // Plays size bytes of an MPEG audio stream from the first frame to the end of its sound, on the
 // calling thread. Returns when the sound has ended, the playback failed, or a newer request cut
-// it short.
-void PlayMemory(const uint8_t* data, uint32_t size);
+// it short: once *stopRequest is raised the device stops at once.
+void PlayMemory(const uint8_t* data, uint32_t size, const std::atomic<bool>* stopRequest = nullptr);
 
 // Shown when no sound device opens. The application registers a function that shows the text
 // (UTF-8) and returns once the user has dismissed it; without one the text goes to stderr.
 using MessageFunction = void (*)(const char* utf8Text);
 void SetDeviceFailureMessage(MessageFunction show);
+// Shows kDeviceFailureText through the registered function, or on stderr.
+void ShowDeviceFailureMessage();
 
 extern const char* const kDeviceFailureText;
 

@@ -1,0 +1,54 @@
+#pragma once
+// The seam between the wave output and the sound system: what WaveOut needs of any platform.
+// The process uses PortAudio; tests put a scripted device in its place.
+#include "BufferDoneSignal.h"
+#include "mplay/WaveOut.h"
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+
+namespace mplay {
+
+// One open output stream.
+class AudioOutput {
+  public:
+    // Stops at once, like Stop, and releases the device.
+    virtual ~AudioOutput() = default;
+    // Plays bytes after everything queued before; the bytes stay untouched until the device has
+    // reported them done. Returns false when the device cannot take another buffer now.
+    virtual bool Queue(const uint8_t* data, uint32_t bytes) = 0;
+    // Stops at once: buffers not yet played are dropped without a completion notice. Once it
+    // returns, the device no longer reads any queued bytes and reports nothing more.
+    virtual void Stop() = 0;
+};
+
+class AudioDevice {
+  public:
+    static constexpr int kDefaultDevice = -1;
+    // Called once per queued buffer, in queue order, once the device has played all of it; on a
+    // thread of the sound system, where it must not block.
+    using DoneCallback = void (*)();
+
+    virtual ~AudioDevice() = default;
+    // True when the device exists and its capabilities can be read.
+    virtual bool HasDevice(int device) = 0;
+    // Numbered output devices, tried in order after the default one.
+    virtual int DeviceCount() = 0;
+    // Null when the device refuses the format.
+    virtual std::unique_ptr<AudioOutput> Open(int device, const PcmFormat& format,
+                                              DoneCallback onDone) = 0;
+    // Waits for a completion notice; the device's clock measures the bound.
+    virtual bool Wait(BufferDoneSignal& signal, std::chrono::milliseconds timeout) {
+        return signal.WaitFor(timeout);
+    }
+};
+
+// The device WaveOut opens: PortAudio unless a test has put another one in its place.
+AudioDevice& CurrentAudioDevice();
+// For tests: device stays owned by the caller; nullptr restores PortAudio.
+void SetAudioDevice(AudioDevice* device);
+
+AudioDevice& PortAudioDevice();
+
+} // namespace mplay
