@@ -1,0 +1,284 @@
+#!/usr/bin/python3
+"""Makes the 90 lesson recordings in assets/pho/ with offline speech synthesis.
+
+Inputs: the example words of tools/media/lessons/examples.json (the single list of
+what each n-n.mp3 says) and the sound table below. Outputs, for symbol n = 0..44:
+  n.mp3    the symbol's sound, said twice with a short gap (espeak-ng phonemes);
+  n-n.mp3  the example words in their listed order with short gaps (Festival's
+           us-slt voice, or espeak-ng for a word whose Festival phones miss the sound);
+and manifest.json beside this script: voice, phonemes and words of every file.
+
+Levels: every recording is brought to one speech loudness (RMS of the voiced parts)
+with the peak held below -1.4 dBFS so that the encoder's ripple cannot clip; lead-in
+and tail are cut to 0.04 s of silence before encoding.
+
+Before writing anything it checks that espeak-ng's transcription of every example
+word contains the symbol's sound, and that every synthesised piece is audible.
+
+Usage: make_recordings.py [--only N ...] [--out-dir DIR]
+Needs espeak-ng, festival with festvox-us-slt-hts, sox and lame.
+"""
+
+import argparse
+import json
+import math
+import pathlib
+import re
+import subprocess
+import sys
+import tempfile
+
+HERE = pathlib.Path(__file__).resolve().parent
+ROOT = HERE.parents[2]
+LESSONS = ROOT / "tools" / "media" / "lessons" / "examples.json"
+MANIFEST = HERE / "manifest.json"
+
+# code, espeak-ng voice, phonemes. en-us says ɒ as ɑː and r-colours the centring
+# diphthongs, so those take en-gb. Lone consonants: fricatives, nasals and
+# approximants are sustained (repeated or syllabic phonemes), plosives, affricates
+# and r, which espeak-ng cannot hold, are released into a short neutral vowel.
+SOUNDS = [
+    ("i", "en-us", "'I"), ("e", "en-us", "'E"), ("A", "en-us", "'a"),
+    ("Q", "en-us", "'V"), ("C", "en-gb", "'0"), ("u", "en-us", "'U"),
+    ("E", "en-us", "'@"),
+    ("i:", "en-us", "'i:"), ("B:", "en-us", "'A:"), ("C:", "en-us", "'O:"),
+    ("u:", "en-us", "'u:"), ("E:", "en-us", "'3:"),
+    ("ei", "en-us", "'eI"), ("ai", "en-us", "'aI"), ("Ci", "en-us", "'OI"),
+    ("iE", "en-gb", "'i@"), ("ZE", "en-gb", "'e@"), ("CE", "en-gb", "'O:@"),
+    ("uE", "en-gb", "'U@"), ("Eu", "en-us", "'@U"), ("au", "en-us", "'aU"),
+    ("p", "en-us", "p@"), ("t", "en-us", "t@"), ("k", "en-us", "k@"),
+    ("f", "en-us", "ffffff"), ("W", "en-us", "TTTTTT"), ("s", "en-us", "ssssss"),
+    ("F", "en-us", "SSSSSS"), ("h", "en-us", "hhhhhh"), ("tF", "en-us", "tS@"),
+    ("b", "en-us", "b@"), ("d", "en-us", "d@"), ("g", "en-us", "g@"),
+    ("v", "en-us", "vvvvvv"), ("T", "en-us", "DDDDDD"), ("z", "en-us", "zzzzzz"),
+    ("V", "en-us", "ZZZZZZ"), ("m", "en-us", "m-m-m-"), ("n", "en-us", "n-n-n-"),
+    ("N", "en-us", "N-N-N-"), ("l", "en-us", "l-l-l-"), ("r", "en-us", "r@"),
+    ("j", "en-us", "jjjjjjjjj"), ("w", "en-us", "wwwwww"), ("dV", "en-us", "dZ@"),
+]
+
+# What espeak-ng -x (en-us) writes for each sound inside words.
+ESPEAK_SOUND = {
+    "i": {"I", "I2", "I#", "i"}, "e": {"E"}, "A": {"a", "aa"}, "Q": {"V"}, "C": {"0"},
+    "u": {"U"}, "E": {"@", "a#", "3"}, "i:": {"i:"}, "B:": {"A:", "A@"},
+    "C:": {"O:", "O@"}, "u:": {"u:"}, "E:": {"3:"}, "ei": {"eI"}, "ai": {"aI"},
+    "Ci": {"OI"}, "iE": {"i@", "i@3"}, "ZE": {"e@"}, "CE": {"o@", "O@"}, "uE": {"U@"},
+    "Eu": {"oU", "@U"}, "au": {"aU"}, "W": {"T"}, "F": {"S"}, "tF": {"tS"}, "T": {"D"},
+    "V": {"Z"}, "N": {"N"}, "dV": {"dZ"}, "t": {"t", "t2"}, "l": {"l", "@L"},
+}
+ESPEAK_TOKENS = sorted(
+    {"i@3", "aI@", "aU@", "tS", "dZ", "eI", "aI", "OI", "oU", "@U", "aU", "i@", "e@",
+     "o@", "O@", "U@", "A@", "A:", "O:", "i:", "u:", "3:", "@L", "a#", "I#", "I2", "t2",
+     "O2", "aa", "e#"}, key=len, reverse=True)
+
+# Festival's phones (US radio set) that say each sound; a word passes when one of
+# the sequences occurs in its phones.
+FESTIVAL_SOUND = {
+    "i": ["ih"], "e": ["eh"], "A": ["ae"], "Q": ["ah"], "C": ["aa", "ao"], "u": ["uh"],
+    "E": ["ax", "ah", "er"], "i:": ["iy"], "B:": ["aa"], "C:": ["ao", "aa"],
+    "u:": ["uw"], "E:": ["er"], "ei": ["ey"], "ai": ["ay"], "Ci": ["oy"],
+    "iE": ["ih r", "iy r", "iy ax", "iy ah"], "ZE": ["eh r", "ey r", "ae r"],
+    "CE": ["ao r", "ow r"], "uE": ["uh r", "uw r", "er"], "Eu": ["ow"], "au": ["aw"],
+    "p": ["p"], "t": ["t"], "k": ["k"], "f": ["f"], "W": ["th"], "s": ["s"], "F": ["sh"],
+    "h": ["hh"], "tF": ["ch"], "b": ["b"], "d": ["d"], "g": ["g"], "v": ["v"],
+    "T": ["dh"], "z": ["z"], "V": ["zh"], "m": ["m"], "n": ["n"], "N": ["ng"],
+    "l": ["l"], "r": ["r"], "j": ["y"], "w": ["w"], "dV": ["jh"],
+}
+
+# Most recordings are MPEG-1 44.1 kHz joint stereo; these exercise the decoder's
+# single-channel and MPEG-2 (22.05 kHz) paths as well.
+MONO = {"3.mp3", "10.mp3", "17.mp3", "24.mp3", "31.mp3", "38.mp3", "41.mp3",
+        "5-5.mp3", "12-12.mp3", "19-19.mp3", "26-26.mp3", "33-33.mp3", "40-40.mp3"}
+LOW_RATE = {"6.mp3", "13.mp3", "20.mp3", "27.mp3", "34.mp3", "41.mp3",
+            "2-2.mp3", "9-9.mp3", "16-16.mp3", "23-23.mp3", "30-30.mp3", "37-37.mp3",
+            "44-44.mp3"}
+
+SYMBOL_GAP = 0.5     # seconds between the two sayings of a sound
+WORD_GAP = 0.45      # seconds between example words
+EDGE = 0.04          # silence kept before and after
+TARGET_RMS = 0.1     # about -20 dBFS over the voiced parts
+PEAK_LIMIT = 0.85    # -1.4 dBFS
+QUIET_DB = "-45d"    # below this a piece's edge counts as silence
+
+
+def run(args, **kw):
+    return subprocess.run(args, check=True, capture_output=True, text=True, **kw)
+
+
+def stats(wav: pathlib.Path) -> tuple[float, float, float]:
+    """(duration s, peak, RMS) of a sound file, as sox measures them."""
+    out = run(["sox", str(wav), "-n", "stat"]).stderr
+    value = {m.group(1).strip(): float(m.group(2))
+             for m in re.finditer(r"^([A-Za-z ()]+):\s+(-?[\d.e+-]+|nan)$", out, re.M)}
+    peak = max(abs(value["Maximum amplitude"]), abs(value["Minimum amplitude"]))
+    return value["Length (seconds)"], peak, value["RMS     amplitude"]
+
+
+def trim(src: pathlib.Path, dst: pathlib.Path) -> None:
+    """Mono 44.1 kHz float copy without leading or trailing silence."""
+    run(["sox", str(src), "-b", "32", "-e", "floating-point", "-c", "1", str(dst),
+         "rate", "-v", "44100",
+         "silence", "1", "0.005", QUIET_DB, "reverse",
+         "silence", "1", "0.005", QUIET_DB, "reverse"])
+    length, peak, _ = stats(dst)
+    if length < 0.05 or peak < 0.01:
+        raise SystemExit(f"{src.name}: synthesised piece is silent")
+
+
+def espeak_tokens(transcription: str) -> list[str]:
+    text = transcription.replace("'", "").replace(",", "")
+    tokens, i = [], 0
+    while i < len(text):
+        token = next((t for t in ESPEAK_TOKENS if text.startswith(t, i)), text[i])
+        tokens.append(token)
+        i += len(token)
+    return tokens
+
+
+def check_words_have_sound(code: str, words: list[str]) -> list[str]:
+    """espeak-ng's transcription of each word; exits when one lacks the sound."""
+    lines = run(["espeak-ng", "-q", "-x", "-v", "en-us"], input="\n".join(words)).stdout.split()
+    if len(lines) != len(words):
+        raise SystemExit(f"espeak-ng gave {len(lines)} transcriptions for {words}")
+    wanted = ESPEAK_SOUND.get(code, {code})
+    for word, line in zip(words, lines):
+        if not wanted & set(espeak_tokens(line)):
+            raise SystemExit(f"\"{word}\" ({line}) lacks the sound of \"{code}\"")
+    return lines
+
+
+def espeak(voice: str, text: str, wav: pathlib.Path, speed: int = 130) -> None:
+    run(["espeak-ng", "-v", voice, "-s", str(speed), "-w", str(wav), text])
+
+
+def festival(words: list[str], work: pathlib.Path) -> list[tuple[pathlib.Path, list[str]]]:
+    """Says each word with the us-slt voice; returns its wave file and phones."""
+    script = ["(voice_cmu_us_slt_arctic_hts)"]
+    out = []
+    for i, word in enumerate(words):
+        wav = work / f"fest{i}.wav"
+        quoted = word.replace("\\", "").replace('"', "")
+        script.append(
+            f'(set! u (utt.synth (Utterance Text "{quoted}")))'
+            f'(utt.save.wave u "{wav}" \'riff)'
+            f'(format t "PHONES{i}:")'
+            "(mapcar (lambda (s) (format t \" %s\" (item.name s)))"
+            " (utt.relation.items u 'Segment))"
+            '(format t "\\n")')
+        out.append(wav)
+    scm = work / "words.scm"
+    scm.write_text("\n".join(script) + "\n", encoding="utf-8")
+    printed = run(["festival", "-b", str(scm)]).stdout
+    phones = {int(m.group(1)): m.group(2).split()
+              for m in re.finditer(r"^PHONES(\d+):(.*)$", printed, re.M)}
+    return [(wav, phones.get(i, [])) for i, wav in enumerate(out)]
+
+
+def says_sound(code: str, phones: list[str]) -> bool:
+    said = " " + " ".join(phones) + " "
+    return any(f" {seq} " in said for seq in FESTIVAL_SOUND[code])
+
+
+def assemble(pieces: list[pathlib.Path], gap: float, work: pathlib.Path, name: str,
+             out_dir: pathlib.Path) -> dict:
+    """Joins the trimmed pieces with gaps, levels, encodes; returns the file's facts."""
+    voiced = work / f"{name}.voiced.wav"
+    run(["sox", *map(str, pieces), str(voiced)])
+    _, peak, rms = stats(voiced)
+    gain = min(TARGET_RMS / rms, PEAK_LIMIT / peak)
+
+    silence = work / "gap.wav"
+    run(["sox", "-n", "-r", "44100", "-c", "1", "-b", "32", "-e", "floating-point",
+         str(silence), "trim", "0", f"{gap}"])
+    sequence = []
+    for i, piece in enumerate(pieces):
+        if i:
+            sequence.append(silence)
+        sequence.append(piece)
+
+    mono = name in MONO
+    rate = 22050 if name in LOW_RATE else 44100
+    final = work / f"{name}.wav"
+    run(["sox", *map(str, sequence), "-b", "16", "-c", "1" if mono else "2", str(final),
+         "vol", f"{gain:.6f}", "rate", "-v", str(rate), "pad", f"{EDGE}", f"{EDGE}"])
+    duration, peak, rms = stats(final)
+
+    bitrate = 64 if (mono or rate < 32000) else 96
+    mp3 = out_dir / name
+    run(["lame", "--quiet", "--noreplaygain", "-b", str(bitrate), "-m", "m" if mono else "j",
+         str(final), str(mp3)])
+    return {
+        "file": name,
+        "mpeg": "MPEG-2" if rate < 32000 else "MPEG-1",
+        "sample_rate": rate,
+        "channels": "mono" if mono else "joint stereo",
+        "kbps": bitrate,
+        "duration": round(duration, 3),
+        "peak_dbfs": round(20 * math.log10(peak), 1),
+        "rms_dbfs": round(20 * math.log10(rms), 1),
+    }
+
+
+def make_symbol(n: int, work: pathlib.Path, out_dir: pathlib.Path) -> dict:
+    code, voice, phonemes = SOUNDS[n]
+    raw, piece = work / f"{n}.raw.wav", work / f"{n}.piece.wav"
+    espeak(voice, f"[[{phonemes}]]", raw)
+    trim(raw, piece)
+    facts = assemble([piece, piece], SYMBOL_GAP, work, f"{n}.mp3", out_dir)
+    facts.update(voice=f"espeak-ng {voice}", phonemes=phonemes)
+    return facts
+
+
+def make_examples(n: int, entry: dict, work: pathlib.Path, out_dir: pathlib.Path) -> dict:
+    code = SOUNDS[n][0]
+    words = [w["word"] for w in entry["words"]]
+    transcriptions = check_words_have_sound(code, words)
+    pieces, spoken = [], []
+    for i, (wav, phones) in enumerate(festival(words, work)):
+        piece = work / f"{n}-word{i}.wav"
+        if wav.exists() and says_sound(code, phones):
+            engine = "festival us-slt"
+        else:
+            wav = work / f"{n}-espeak{i}.wav"
+            espeak("en-us", words[i], wav)
+            engine = "espeak-ng en-us"
+        trim(wav, piece)
+        pieces.append(piece)
+        spoken.append({"word": words[i], "voice": engine, "festival": " ".join(phones),
+                       "espeak": transcriptions[i]})
+    facts = assemble(pieces, WORD_GAP, work, f"{n}-{n}.mp3", out_dir)
+    facts.update(words=spoken)
+    return facts
+
+
+def main() -> None:
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--only", type=int, nargs="*", help="symbol numbers to remake")
+    parser.add_argument("--out-dir", type=pathlib.Path, default=ROOT / "assets" / "pho")
+    args = parser.parse_args()
+
+    lessons = json.loads(LESSONS.read_text(encoding="utf-8"))
+    if [e["code"] for e in lessons] != [s[0] for s in SOUNDS]:
+        raise SystemExit(f"{LESSONS}: codes differ from the sound table")
+    numbers = args.only if args.only else range(len(SOUNDS))
+
+    manifest = {}
+    if MANIFEST.exists() and args.only:
+        manifest = {int(k): v for k, v in json.loads(MANIFEST.read_text()).items()}
+    args.out_dir.mkdir(parents=True, exist_ok=True)
+    with tempfile.TemporaryDirectory(prefix="sonavix-rec-") as tmp:
+        for n in numbers:
+            work = pathlib.Path(tmp) / str(n)
+            work.mkdir()
+            manifest[n] = {
+                "code": SOUNDS[n][0],
+                "symbol": make_symbol(n, work, args.out_dir),
+                "examples": make_examples(n, lessons[n], work, args.out_dir),
+            }
+            print(f"{n:2} {SOUNDS[n][0]:3} done", file=sys.stderr)
+    MANIFEST.write_text(
+        json.dumps({str(k): manifest[k] for k in sorted(manifest)}, ensure_ascii=False,
+                   indent=1) + "\n", encoding="utf-8")
+
+
+if __name__ == "__main__":
+    main()
