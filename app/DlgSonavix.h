@@ -18,7 +18,7 @@ class QTextEdit;
 class CDlgSonavix : public QDialog {
     Q_OBJECT
 
-public:
+  public:
     // appDir is the program directory with a closing "/"; every run-time path is built from it.
     explicit CDlgSonavix(const QString& appDir, QWidget* parent = nullptr);
     ~CDlgSonavix() override;
@@ -43,11 +43,11 @@ public:
     void RefreshTheme();
     void OnSelchangeTheme();
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void CreateControls();
     // Reads the saved theme and loads its skin; run by the constructor before the window shows.
     void LoadSavedTheme();

@@ -1,0 +1,57 @@
+#include "DeviceMessage.h"
+
+#include "mplay/Player.h"
+
+#include <QCoreApplication>
+#include <QMessageBox>
+#include <QMetaObject>
+#include <QThread>
+
+#include <atomic>
+#include <cstdio>
+
+namespace sonavix {
+namespace {
+
+// The object lives on the GUI thread for the rest of the process: workers may still refer to
+// it while the process ends, so it is never destroyed.
+QObject* g_guiReceiver = nullptr;
+std::atomic<bool> g_accepting{false};
+
+void ShowBox(const QString& text) {
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Sonavix"), text, QMessageBox::Ok);
+    box.exec();
+}
+
+void ShowDeviceFailure(const char* utf8Text) {
+    const QString text = QString::fromUtf8(utf8Text);
+    if (!g_accepting.load() || g_guiReceiver == nullptr) {
+        std::fprintf(stderr, "%s\n", utf8Text);
+        return;
+    }
+    if (QThread::currentThread() == g_guiReceiver->thread()) {
+        ShowBox(text);
+        return;
+    }
+    // Blocks this worker until the box is dismissed. If the GUI thread stops answering, the
+    // process is about to end and the worker ends with it.
+    QMetaObject::invokeMethod(
+        g_guiReceiver, [text] { ShowBox(text); }, Qt::BlockingQueuedConnection);
+}
+
+} // namespace
+
+void InstallDeviceFailureMessage() {
+    if (g_guiReceiver == nullptr) {
+        g_guiReceiver = new QObject;
+        g_guiReceiver->moveToThread(QCoreApplication::instance()->thread());
+    }
+    g_accepting.store(true);
+    mplay::SetDeviceFailureMessage(ShowDeviceFailure);
+}
+
+void WithdrawDeviceFailureMessage() {
+    g_accepting.store(false);
+}
+
+} // namespace sonavix

@@ -1,0 +1,25 @@
+#pragma once
+// The application object: finds the program directory, makes the symbol font available, runs
+// the lesson window and withdraws the font again.
+
+#include <QString>
+
+class CSonavixApp {
+  public:
+    // appDir replaces the executable's directory when given (tests run the sequence on a
+    // program directory of their own); it must end in "/".
+    explicit CSonavixApp(QString appDir = {});
+
+    // The whole start-up and shutdown sequence; returns once the window has closed. Always false:
+    // no event loop of the application's own follows.
+    bool InitInstance();
+
+    // The directory of the running executable, with its closing "/".
+    QString m_strAppDir;
+
+  private:
+    QString m_strAppDirOverride;
+};
+
+// The text shown once when the symbol font cannot be added.
+extern const char* const kFontFailureText;
