@@ -1,0 +1,189 @@
+// The lesson window's theme chooser and its settings file, end to end: what a first start
+// writes, what a pick writes and applies, and the stored files that must not stop the window.
+#include "DlgSonavix.h"
+#include "OffscreenApp.h"
+#include "SkinLoader.h"
+
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const QString kAssetStyles = QStringLiteral(SONAVIX_SOURCE_DIR "/assets/Styles");
+
+class ThemeWindow : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        OffscreenApp();
+        LoadSkin(QString(), QString());
+    }
+
+    void SetUp() override {
+        ASSERT_TRUE(root_.isValid());
+        appDir_ = root_.path() + QLatin1Char('/');
+        QDirIterator it(kAssetStyles, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString from = it.next();
+            const QString to = appDir_ + "Styles/" + QDir(kAssetStyles).relativeFilePath(from);
+            QDir().mkpath(QFileInfo(to).path());
+            ASSERT_TRUE(QFile::copy(from, to));
+        }
+    }
+
+    void TearDown() override { window_.reset(); }
+
+    // What the program sees of the file: the window builds appDir + "/SetInfo.ini".
+    QString Settings() const { return appDir_ + "/SetInfo.ini"; }
+
+    void Store(const QByteArray& bytes) const {
+        QFile f(Settings());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+    }
+
+    QByteArray Stored() const {
+        QFile f(Settings());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<none>");
+    }
+
+    QComboBox* Open() {
+        window_ = std::make_unique<CDlgSonavix>(appDir_);
+        window_->show();
+        QCoreApplication::processEvents();
+        auto* combo = window_->findChild<QComboBox*>(QStringLiteral("m_comboTheme"));
+        EXPECT_NE(combo, nullptr);
+        return combo;
+    }
+
+    static void Pick(QComboBox* combo, int index) {
+        combo->setCurrentIndex(index);
+        emit combo->activated(index);
+    }
+
+    // The application wears theme `n`'s skin (or the plain look for 0).
+    void ExpectTheme(int n) const {
+        if (n == 0) {
+            EXPECT_TRUE(qApp->styleSheet().isEmpty());
+            return;
+        }
+        const SkinRef ref = SkinForTheme(n, appDir_ + "Styles/");
+        const std::optional<Skin> skin = ReadSkin(ref.path, ref.iniName);
+        ASSERT_TRUE(skin);
+        EXPECT_EQ(qApp->styleSheet(), skin->styleSheet) << "theme " << n;
+        EXPECT_EQ(QApplication::palette().color(QPalette::Window),
+                  skin->palette.color(QPalette::Window));
+    }
+
+    QTemporaryDir root_;
+    QString appDir_;
+    std::unique_ptr<CDlgSonavix> window_;
+};
+
+TEST_F(ThemeWindow, FirstStartShowsThemeOneAndWritesNothing) {
+    QComboBox* combo = Open();
+    EXPECT_EQ(combo->currentIndex(), 0);
+    EXPECT_EQ(combo->currentText(), QStringLiteral("界面主题 1"));
+    ExpectTheme(1);
+    window_.reset();
+    EXPECT_FALSE(QFile::exists(Settings()));
+}
+
+TEST_F(ThemeWindow, PickWritesTheNumberAndAppliesItsSkin) {
+    QComboBox* combo = Open();
+    Pick(combo, 3);
+    EXPECT_EQ(Stored(), "[Skin]\ndefault=4\n");
+    ExpectTheme(4);
+    Pick(combo, 5);
+    EXPECT_EQ(Stored(), "[Skin]\ndefault=6\n");
+    ExpectTheme(6);
+
+    // The next start comes back in the last theme picked.
+    window_.reset();
+    LoadSkin(QString(), QString());
+    combo = Open();
+    EXPECT_EQ(combo->currentIndex(), 5);
+    ExpectTheme(6);
+}
+
+TEST_F(ThemeWindow, OutOfRangeValuesSelectNothingUntilAPickRepairsThem) {
+    for (const QByteArray value : {"0", "7", "-2", "banana", "99999999999"}) {
+        SCOPED_TRACE(value.toStdString());
+        Store("[Skin]\ndefault=" + value + "\n");
+        QComboBox* combo = Open();
+        EXPECT_EQ(combo->currentIndex(), -1);
+        ExpectTheme(0);
+        Pick(combo, 1);
+        EXPECT_EQ(Stored(), "[Skin]\ndefault=2\n");
+        ExpectTheme(2);
+        window_.reset();
+    }
+}
+
+TEST_F(ThemeWindow, WindowsWrittenFileKeepsEverythingButOurValue) {
+    const QByteArray before = "; written elsewhere\r\n[Lesson]\r\nLast=12\r\n\r\n"
+                              "[SKIN]\r\nDEFAULT = 5\r\nExtra=yes\r\n[Tail]\r\nk=v";
+    Store(before);
+    QComboBox* combo = Open();
+    EXPECT_EQ(combo->currentIndex(), 4);
+    ExpectTheme(5);
+    Pick(combo, 2);
+    QByteArray expected = before;
+    expected.replace("DEFAULT = 5", "DEFAULT = 3");
+    EXPECT_EQ(Stored(), expected);
+    ExpectTheme(3);
+}
+
+TEST_F(ThemeWindow, ThemeIsRememberedEvenWhenItsSkinIsGone) {
+    ASSERT_TRUE(QFile::remove(appDir_ + "Styles/WinXP.Royale.cjstyles"));
+    QComboBox* combo = Open();
+    Pick(combo, 3);
+    EXPECT_EQ(Stored(), "[Skin]\ndefault=4\n");
+    ExpectTheme(0);
+    Pick(combo, 4);
+    ExpectTheme(5);
+}
+
+TEST_F(ThemeWindow, SettingsThatCannotBeUsedAreSilent) {
+    // A directory where the file should be.
+    ASSERT_TRUE(QDir().mkdir(appDir_ + "SetInfo.ini"));
+    QComboBox* combo = Open();
+    EXPECT_EQ(combo->currentIndex(), 0);
+    Pick(combo, 2);
+    ExpectTheme(3);
+    EXPECT_TRUE(QFileInfo(Settings()).isDir());
+    window_.reset();
+    ASSERT_TRUE(QDir().rmdir(appDir_ + "SetInfo.ini"));
+
+    // Binary junk.
+    QByteArray junk(3000, '\0');
+    for (qsizetype i = 0; i < junk.size(); ++i)
+        junk[i] = char((i * 131 + 7) & 0xff);
+    Store(junk);
+    combo = Open();
+    Pick(combo, 1);
+    EXPECT_TRUE(Stored().startsWith(junk));
+    ExpectTheme(2);
+}
+
+TEST_F(ThemeWindow, ReadOnlyProgramDirectory) {
+    if (geteuid() == 0)
+        GTEST_SKIP() << "permissions do not bind the superuser";
+    const QByteArray dir = QFile::encodeName(root_.path());
+    ASSERT_EQ(chmod(dir.constData(), 0500), 0);
+    QComboBox* combo = Open();
+    Pick(combo, 3);
+    ExpectTheme(4);
+    EXPECT_FALSE(QFile::exists(Settings()));
+    chmod(dir.constData(), 0700);
+}
+
+} // namespace
