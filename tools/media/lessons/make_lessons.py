@@ -126,36 +126,51 @@ def examples_document(lesson):
     return doc.to_bytes()
 
 
-def write_if_changed(path, data):
+def read_or_none(path):
     try:
         with open(path, "rb") as f:
-            if f.read() == data:
-                return False
+            return f.read()
     except FileNotFoundError:
-        pass
-    with open(path, "wb") as f:
-        f.write(data)
-    return True
+        return None
+
+
+def documents(lessons):
+    """Yields (file name, bytes) for every document, in catalogue order."""
+    for lesson in lessons:
+        n = lesson.number
+        yield "%d.rtf" % n, rules_document(lesson)
+        yield "%d-%d.rtf" % (n, n), examples_document(lesson)
 
 
 def main():
     default_out = os.path.join(lesson_data.HERE, "..", "..", "..", "assets", "pho")
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--out", default=default_out, help="output directory")
+    parser.add_argument(
+        "--check", action="store_true", help="write nothing; fail if a document is out of date"
+    )
     args = parser.parse_args()
     try:
         lessons = lesson_data.load()
     except lesson_data.LessonError as error:
         sys.exit("lesson source: %s" % error)
-    os.makedirs(args.out, exist_ok=True)
-    changed = 0
-    for lesson in lessons:
-        n = lesson.number
-        changed += write_if_changed(os.path.join(args.out, "%d.rtf" % n), rules_document(lesson))
-        changed += write_if_changed(
-            os.path.join(args.out, "%d-%d.rtf" % (n, n)), examples_document(lesson)
-        )
-    print("%d lesson documents, %d written" % (2 * len(lessons), changed))
+    if not args.check:
+        os.makedirs(args.out, exist_ok=True)
+    stale = []
+    for name, data in documents(lessons):
+        path = os.path.join(args.out, name)
+        if read_or_none(path) == data:
+            continue
+        stale.append(name)
+        if not args.check:
+            with open(path, "wb") as f:
+                f.write(data)
+    if args.check:
+        if stale:
+            sys.exit("out of date in %s: %s" % (args.out, " ".join(stale)))
+        print("%d lesson documents up to date" % (2 * len(lessons)))
+    else:
+        print("%d lesson documents, %d written" % (2 * len(lessons), len(stale)))
 
 
 if __name__ == "__main__":
