@@ -10,6 +10,8 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QImage>
+#include <QPushButton>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -112,6 +114,26 @@ TEST_F(ThemeWindow, PickWritesTheNumberAndAppliesItsSkin) {
     combo = Open();
     EXPECT_EQ(combo->currentIndex(), 5);
     ExpectTheme(6);
+}
+
+// The change must reach the pixels of the open window, not only the application's settings.
+TEST_F(ThemeWindow, PickRepaintsTheOpenWindow) {
+    QComboBox* combo = Open();
+    auto* button = window_->findChild<QPushButton*>(QStringLiteral("m_btnFirst"));
+    ASSERT_NE(button, nullptr);
+    const QPoint inButton = button->geometry().topLeft() + QPoint(4, 4);
+    const QImage before = window_->grab().toImage();
+
+    Pick(combo, 3); // a skin with flat faces, so single pixels tell
+    const SkinRef ref = SkinForTheme(4, appDir_ + "Styles/");
+    const std::optional<Skin> skin = ReadSkin(ref.path, ref.iniName);
+    ASSERT_TRUE(skin);
+    const QImage after = window_->grab().toImage();
+    EXPECT_EQ(after.pixelColor(2, 2), skin->palette.color(QPalette::Window));
+    EXPECT_EQ(after.pixelColor(inButton), skin->palette.color(QPalette::Button));
+    EXPECT_NE(before.pixelColor(2, 2), after.pixelColor(2, 2));
+    EXPECT_EQ(button->palette().color(QPalette::ButtonText),
+              skin->palette.color(QPalette::ButtonText));
 }
 
 TEST_F(ThemeWindow, OutOfRangeValuesSelectNothingUntilAPickRepairsThem) {
