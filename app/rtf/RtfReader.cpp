@@ -30,6 +30,7 @@ namespace {
 constexpr size_t kMaxDepth = 10000;
 constexpr int kMaxWordLength = 32;
 constexpr int kDefaultHalfPoints = 24;
+constexpr size_t kMaxTabStops = 32; // per paragraph; further \tx words are ignored
 
 enum class Destination { Text, Skip, FontTable, ColorTable };
 
@@ -53,6 +54,7 @@ struct ParaProps {
     int firstTwips = 0;
     int beforeTwips = 0;
     int afterTwips = 0;
+    std::vector<int> tabTwips; // \tx stops, left-aligned
 };
 
 struct GroupState {
@@ -479,6 +481,8 @@ bool Reader::ParagraphWord(std::string_view word, bool hasParam, int param) {
         para.beforeTwips = twips;
     else if (word == "sa")
         para.afterTwips = twips;
+    else if (word == "tx" && twips > 0 && para.tabTwips.size() < kMaxTabStops)
+        para.tabTwips.push_back(twips);
     else
         return false;
     return true;
@@ -645,6 +649,12 @@ QTextBlockFormat Reader::BlockFormatOf(const ParaProps& para) {
     format.setTextIndent(TwipsToPixels(para.firstTwips));
     format.setTopMargin(TwipsToPixels(para.beforeTwips));
     format.setBottomMargin(TwipsToPixels(para.afterTwips));
+    if (!para.tabTwips.empty()) {
+        QList<QTextOption::Tab> tabs;
+        for (const int twips : para.tabTwips)
+            tabs.append(QTextOption::Tab(TwipsToPixels(twips), QTextOption::LeftTab));
+        format.setTabPositions(tabs);
+    }
     return format;
 }
 

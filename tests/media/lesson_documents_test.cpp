@@ -112,6 +112,8 @@ std::vector<WordLine> WordLines(const QTextDocument& doc) {
                           << " fields: " << block.text().toStdString();
             continue;
         }
+        // Without the paragraph's tab stops the columns fall apart on a long word.
+        EXPECT_EQ(block.blockFormat().tabPositions().size(), 3) << block.text().toStdString();
         WordLine line{fields[1], fields[2], fields[3], {}, false, false};
         const int wordStart = fields[0].size() + 1;
         const int wordEnd = wordStart + fields[1].size();
