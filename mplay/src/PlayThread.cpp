@@ -32,6 +32,7 @@ std::atomic<bool> g_stopPass{false};
 std::mutex g_passMutex;
 
 std::atomic<PlayRequestHook> g_requestHook{nullptr};
+std::atomic<int> g_runningWorkers{0};
 
 constexpr int kPauseSteps = 10;
 constexpr auto kPauseStep = std::chrono::milliseconds(100);
@@ -105,7 +106,7 @@ bool Pause(uint64_t request) {
     return true;
 }
 
-void RunWorker(std::unique_ptr<std::string> path, uint64_t request) {
+void PlayFile(std::unique_ptr<std::string> path, uint64_t request) {
     std::vector<uint8_t> image;
     if (!ReadWholeFile(*path, image)) {
         return;
@@ -121,6 +122,12 @@ void RunWorker(std::unique_ptr<std::string> path, uint64_t request) {
     }
 }
 
+// Counted out only once the path and the file image have been freed.
+void RunWorker(std::unique_ptr<std::string> path, uint64_t request) {
+    PlayFile(std::move(path), request);
+    --g_runningWorkers;
+}
+
 } // namespace
 
 void PlayThreadProc(std::string* path) {
@@ -128,6 +135,7 @@ void PlayThreadProc(std::string* path) {
     if (!owned) {
         return;
     }
+    ++g_runningWorkers;
     RunWorker(std::move(owned), TakeRequest());
 }
 
@@ -137,12 +145,18 @@ void StartPlayWorker(const std::string& path) {
         return;
     }
     const uint64_t request = TakeRequest();
+    ++g_runningWorkers;
     try {
         std::thread(RunWorker, std::make_unique<std::string>(path), request).detach();
     } catch (...) {
+        --g_runningWorkers;
         // No thread to be had (or no memory for the path): the request is dropped, silently
         // like every other playback failure.
     }
+}
+
+int RunningWorkerCount() {
+    return g_runningWorkers.load();
 }
 
 void SetPlayRequestHook(PlayRequestHook hook) {

@@ -15,6 +15,9 @@ void PlayThreadProc(std::string* path);
 // request wins and cuts the pass in progress short.
 void StartPlayWorker(const std::string& path);
 
+// Workers still alive (waiting, playing or pausing); for tests and diagnostics.
+int RunningWorkerCount();
+
 // Test seam: called on the caller's thread with every path StartPlayWorker is given, in place of
 // starting a worker; nullptr starts workers again.
 using PlayRequestHook = void (*)(const std::string& path);

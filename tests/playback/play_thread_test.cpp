@@ -1,0 +1,192 @@
+// The playback workers against a device that plays on its own thread: passes and pauses of the
+// repeat loop, silent failures, and the newest request winning over a storm of requests with
+// never two passes at once. Run under ThreadSanitizer as well.
+#include "paced_device.h"
+#include "playback_media.h"
+
+#include "mplay/PlayThread.h"
+#include "mplay/Player.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+using Pass = sonavix::test::PacedDevice::Pass;
+using Passes = std::vector<Pass>;
+using sonavix::test::PacedDevice;
+
+constexpr double kSpeed = 10; // a 1.5 s recording plays in 150 ms
+
+std::atomic<int> g_messages{0};
+void CountMessage(const char*) {
+    ++g_messages;
+}
+
+bool WorkersEnd(std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (mplay::RunningWorkerCount() != 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(2ms);
+    }
+    return true;
+}
+
+int Drained(const Passes& passes) {
+    int n = 0;
+    for (const auto& p : passes) {
+        n += p.stopped && p.drained;
+    }
+    return n;
+}
+
+class PlayThreadTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        s_tone = sonavix::test::MakeToneRecording(1.5, 44100, 2);
+        s_long = sonavix::test::MakeToneRecording(5.0, 44100, 2);
+        s_other = sonavix::test::MakeToneRecording(0.5, 22050, 2);
+    }
+    void SetUp() override {
+        ASSERT_FALSE(s_tone.empty() || s_long.empty() || s_other.empty()) << "sox or lame missing";
+        g_messages = 0;
+        mplay::g_bRepeat = 0;
+        mplay::SetDeviceFailureMessage(&CountMessage);
+    }
+    void TearDown() override {
+        mplay::g_bRepeat = 0;
+        EXPECT_TRUE(WorkersEnd(10s));
+        mplay::SetDeviceFailureMessage(nullptr);
+    }
+
+    static std::string s_tone, s_long, s_other;
+};
+std::string PlayThreadTest::s_tone, PlayThreadTest::s_long, PlayThreadTest::s_other;
+
+TEST_F(PlayThreadTest, WithRepetitionOffARequestPlaysOnceToItsEnd) {
+    PacedDevice device(kSpeed);
+    mplay::StartPlayWorker(s_tone);
+    ASSERT_TRUE(WorkersEnd(5s));
+    const Passes passes = device.Passes();
+    ASSERT_EQ(passes.size(), 1u);
+    EXPECT_TRUE(passes[0].drained);
+    EXPECT_EQ(g_messages, 0);
+}
+
+TEST_F(PlayThreadTest, RepetitionSwitchedOffDuringTheThirdPassLetsItFinish) {
+    PacedDevice device(kSpeed);
+    mplay::g_bRepeat = 1;
+    mplay::StartPlayWorker(s_tone);
+    ASSERT_TRUE(device.WaitFor([](const Passes& p) { return p.size() == 3; }, 10s));
+    mplay::g_bRepeat = 0;
+    ASSERT_TRUE(WorkersEnd(5s));
+    const Passes passes = device.Passes();
+    ASSERT_EQ(passes.size(), 3u);
+    EXPECT_EQ(Drained(passes), 3);
+    // About a second of pause between passes.
+    const auto gap = passes[1].openedAt - passes[0].stoppedAt;
+    EXPECT_GE(gap, 900ms);
+    EXPECT_LT(gap, 2000ms);
+}
+
+TEST_F(PlayThreadTest, RepetitionSwitchedOffDuringAPauseEndsTheWorkerPromptly) {
+    PacedDevice device(kSpeed);
+    mplay::g_bRepeat = 1;
+    mplay::StartPlayWorker(s_tone);
+    ASSERT_TRUE(device.WaitFor([](const Passes& p) { return p.size() == 1 && p[0].stopped; }, 5s));
+    std::this_thread::sleep_for(250ms);
+    const auto off = std::chrono::steady_clock::now();
+    mplay::g_bRepeat = 0;
+    ASSERT_TRUE(WorkersEnd(5s));
+    // The rest of the pause would be some 750 ms.
+    EXPECT_LT(std::chrono::steady_clock::now() - off, 400ms);
+    EXPECT_EQ(device.Passes().size(), 1u);
+}
+
+TEST_F(PlayThreadTest, AMissingFileEndsSilently) {
+    PacedDevice device(kSpeed);
+    mplay::StartPlayWorker(s_tone + ".missing");
+    ASSERT_TRUE(WorkersEnd(5s));
+    EXPECT_TRUE(device.Passes().empty());
+    EXPECT_EQ(g_messages, 0);
+}
+
+TEST_F(PlayThreadTest, WithoutADeviceTheMessageReturnsAfterEveryPause) {
+    PacedDevice device(kSpeed);
+    device.SetPresent(false);
+    mplay::g_bRepeat = 1;
+    mplay::StartPlayWorker(s_tone);
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (g_messages < 2 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(5ms);
+    }
+    mplay::g_bRepeat = 0;
+    ASSERT_TRUE(WorkersEnd(5s));
+    EXPECT_EQ(g_messages, 2);
+}
+
+TEST_F(PlayThreadTest, ANewerRequestCutsThePassInProgressShortAtOnce) {
+    PacedDevice device(1); // real time: the first pass would last five seconds
+    mplay::StartPlayWorker(s_long);
+    // Two blocks queued: the worker now waits for the device.
+    ASSERT_TRUE(device.WaitFor([](const Passes& p) { return !p.empty() && p[0].queued >= 2; }, 5s));
+    std::this_thread::sleep_for(50ms);
+    const auto request = PacedDevice::Clock::now();
+    mplay::StartPlayWorker(s_other);
+    ASSERT_TRUE(WorkersEnd(5s));
+    const Passes passes = device.Passes();
+    ASSERT_EQ(passes.size(), 2u);
+    EXPECT_FALSE(passes[0].drained);
+    EXPECT_LT(passes[0].stoppedAt - request, 200ms);
+    EXPECT_TRUE(passes[1].drained);
+    EXPECT_EQ(passes[1].sampleRate, 22050u);
+    EXPECT_GE(passes[1].openedAt, passes[0].stoppedAt);
+}
+
+TEST_F(PlayThreadTest, AStormOfRequestsPlaysOnlyTheLastToItsEnd) {
+    PacedDevice device(kSpeed);
+    for (int i = 0; i < 49; ++i) {
+        mplay::StartPlayWorker(s_tone);
+    }
+    mplay::StartPlayWorker(s_other);
+    ASSERT_TRUE(WorkersEnd(10s));
+    const Passes passes = device.Passes();
+    ASSERT_FALSE(passes.empty());
+    EXPECT_EQ(device.MaxOpenAtOnce(), 1);
+    EXPECT_EQ(Drained(passes), 1);
+    EXPECT_TRUE(passes.back().drained);
+    EXPECT_EQ(passes.back().sampleRate, 22050u);
+}
+
+TEST_F(PlayThreadTest, PlayThreadProcPlaysOnTheCallingThreadAndFreesThePath) {
+    PacedDevice device(kSpeed);
+    mplay::PlayThreadProc(new std::string(s_tone));
+    EXPECT_EQ(mplay::RunningWorkerCount(), 0);
+    ASSERT_EQ(device.Passes().size(), 1u);
+    EXPECT_TRUE(device.Passes()[0].drained);
+    mplay::PlayThreadProc(new std::string(s_tone + ".missing"));
+    mplay::PlayThreadProc(nullptr);
+    EXPECT_EQ(device.Passes().size(), 1u);
+}
+
+std::vector<std::string> g_hooked;
+void Hook(const std::string& path) {
+    g_hooked.push_back(path);
+}
+
+TEST_F(PlayThreadTest, ARegisteredRequestHookTakesThePathInsteadOfAWorker) {
+    PacedDevice device(kSpeed);
+    mplay::SetPlayRequestHook(&Hook);
+    mplay::StartPlayWorker(s_tone);
+    mplay::SetPlayRequestHook(nullptr);
+    EXPECT_EQ(g_hooked, std::vector<std::string>{s_tone});
+    EXPECT_EQ(mplay::RunningWorkerCount(), 0);
+    EXPECT_TRUE(device.Passes().empty());
+}
+
+} // namespace

@@ -1,0 +1,137 @@
+// PlayMemory against the scripted device: the device gets exactly the decoded PCM, in order,
+// and the playback ends when the sound has; the failure message appears once per failed pass.
+#include "playback_media.h"
+#include "scripted_device.h"
+
+#include "mplay/Player.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+
+namespace {
+
+using mplay::AudioDevice;
+using sonavix::test::ScriptedDevice;
+
+std::atomic<int> g_messages{0};
+std::string g_lastMessage;
+
+void CountMessage(const char* text) {
+    ++g_messages;
+    g_lastMessage = text;
+}
+
+class PlayMemoryTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        g_messages = 0;
+        mplay::SetDeviceFailureMessage(&CountMessage);
+    }
+    void TearDown() override { mplay::SetDeviceFailureMessage(nullptr); }
+
+    static std::vector<uint8_t> Recording(double seconds, uint32_t rate = 44100) {
+        const std::string path = sonavix::test::MakeToneRecording(seconds, rate, 2);
+        return path.empty() ? std::vector<uint8_t>{} : sonavix::test::ReadBytes(path);
+    }
+
+    static void ExpectPlayedExactly(const ScriptedDevice& device, const std::vector<uint8_t>& mp3) {
+        const std::vector<int16_t> pcm = sonavix::test::DecodeToPcm(mp3);
+        ASSERT_FALSE(pcm.empty());
+        const std::vector<uint8_t> played = device.PlayedBytes();
+        ASSERT_EQ(played.size(), pcm.size() * 2);
+        EXPECT_EQ(std::memcmp(played.data(), pcm.data(), played.size()), 0);
+        // Ended when the last real buffer had played: only the empty closing one was dropped.
+        ASSERT_GE(device.queued.size(), 2u);
+        EXPECT_EQ(device.queued.back().bytes, 0u);
+        for (size_t i = 0; i + 1 < device.queued.size(); ++i) {
+            EXPECT_FALSE(device.queued[i].dropped) << "buffer " << i << " cut off";
+        }
+        EXPECT_DOUBLE_EQ(device.stoppedAtMs, 1000.0 * pcm.size() / (2.0 * 44100));
+    }
+};
+
+TEST_F(PlayMemoryTest, AShortRecordingIsPlayedWholeAsOneBuffer) {
+    const auto mp3 = Recording(1.5);
+    ASSERT_FALSE(mp3.empty()) << "sox or lame missing";
+    ScriptedDevice device;
+    mplay::PlayMemory(mp3.data(), static_cast<uint32_t>(mp3.size()));
+    EXPECT_EQ(device.format.sampleRate, 44100u);
+    EXPECT_EQ(device.queued.size(), 2u);
+    ExpectPlayedExactly(device, mp3);
+    EXPECT_EQ(g_messages, 0);
+}
+
+TEST_F(PlayMemoryTest, ALongRecordingIsPacedByTheDeviceAndPlayedInOrder) {
+    const auto mp3 = Recording(5.0);
+    ASSERT_FALSE(mp3.empty());
+    ScriptedDevice device;
+    mplay::PlayMemory(mp3.data(), static_cast<uint32_t>(mp3.size()));
+    EXPECT_EQ(device.queued.size(), 4u); // three blocks and the closing empty one
+    ExpectPlayedExactly(device, mp3);
+}
+
+TEST_F(PlayMemoryTest, EmptyDataOpensNoDeviceAndSaysNothing) {
+    ScriptedDevice device;
+    const uint8_t byte = 0;
+    mplay::PlayMemory(&byte, 0);
+    mplay::PlayMemory(nullptr, 100);
+    EXPECT_TRUE(device.openAttempts.empty());
+    EXPECT_EQ(g_messages, 0);
+}
+
+TEST_F(PlayMemoryTest, DataWithoutFramesPlaysNothingAndSaysNothing) {
+    ScriptedDevice device;
+    const std::vector<uint8_t> junk(3000, 0x55);
+    mplay::PlayMemory(junk.data(), static_cast<uint32_t>(junk.size()));
+    EXPECT_TRUE(device.queued.empty());
+    EXPECT_EQ(g_messages, 0);
+}
+
+TEST_F(PlayMemoryTest, AReservedSampleRateIsSilentRatherThanADeviceFailure) {
+    ScriptedDevice device;
+    // MPEG-1 Layer III header with the reserved rate code, then padding.
+    std::vector<uint8_t> data = {0xFF, 0xFB, 0x9C, 0x00};
+    data.resize(1000, 0);
+    mplay::PlayMemory(data.data(), static_cast<uint32_t>(data.size()));
+    EXPECT_TRUE(device.openAttempts.empty());
+    EXPECT_EQ(g_messages, 0);
+}
+
+TEST_F(PlayMemoryTest, NoDeviceShowsTheMessageOncePerPass) {
+    const auto mp3 = Recording(1.5);
+    ASSERT_FALSE(mp3.empty());
+    ScriptedDevice device;
+    device.missing = {AudioDevice::kDefaultDevice};
+    mplay::PlayMemory(mp3.data(), static_cast<uint32_t>(mp3.size()));
+    EXPECT_EQ(g_messages, 1);
+    EXPECT_EQ(g_lastMessage, mplay::kDeviceFailureText);
+    mplay::PlayMemory(mp3.data(), static_cast<uint32_t>(mp3.size()));
+    EXPECT_EQ(g_messages, 2);
+}
+
+TEST_F(PlayMemoryTest, WithoutARegisteredFunctionTheMessageGoesToStderr) {
+    const auto mp3 = Recording(1.5);
+    ASSERT_FALSE(mp3.empty());
+    mplay::SetDeviceFailureMessage(nullptr);
+    ScriptedDevice device;
+    device.missing = {AudioDevice::kDefaultDevice};
+    ::testing::internal::CaptureStderr();
+    mplay::PlayMemory(mp3.data(), static_cast<uint32_t>(mp3.size()));
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err, std::string(mplay::kDeviceFailureText) + "\n");
+}
+
+TEST_F(PlayMemoryTest, ARaisedStopRequestEndsThePassWithoutSound) {
+    const auto mp3 = Recording(5.0);
+    ASSERT_FALSE(mp3.empty());
+    ScriptedDevice device;
+    const std::atomic<bool> stop{true};
+    mplay::PlayMemory(mp3.data(), static_cast<uint32_t>(mp3.size()), &stop);
+    EXPECT_EQ(device.stops, 1);
+    EXPECT_TRUE(device.queued.empty());
+    EXPECT_EQ(device.nowMs, 0);
+}
+
+} // namespace

@@ -1,0 +1,114 @@
+// The whole sound path: PortAudio, ALSA's default device and its pulse plugin, a private
+// PulseAudio server in real time. The recorded monitor must hold the decoded PCM exactly, to
+// the last sample, and a pass must last as long as its sound.
+#include "playback_media.h"
+#include "pulse_server.h"
+
+#include "mplay/PlayThread.h"
+#include "mplay/Player.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+using sonavix::test::FindPcm;
+using sonavix::test::PulseServer;
+
+double Seconds(Clock::duration d) {
+    return std::chrono::duration<double>(d).count();
+}
+double Seconds(size_t values) {
+    return values / (2.0 * PulseServer::kRate);
+}
+
+class SoundPathTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string error;
+        ASSERT_TRUE(m_server.Start(error)) << error;
+        m_tone = sonavix::test::MakeToneRecording(1.5, PulseServer::kRate, 2);
+        ASSERT_FALSE(m_tone.empty()) << "sox or lame missing";
+    }
+
+    PulseServer m_server;
+    std::string m_tone;
+};
+
+TEST_F(SoundPathTest, APassPlaysTheDecodedPcmExactlyAndEndsWithItsSound) {
+    const auto mp3 = sonavix::test::ReadBytes(m_tone);
+    const auto pcm = sonavix::test::DecodeToPcm(mp3);
+    ASSERT_FALSE(pcm.empty());
+    std::string error;
+    ASSERT_TRUE(m_server.StartRecording(error)) << error;
+    const auto start = Clock::now();
+    mplay::PlayMemory(mp3.data(), static_cast<uint32_t>(mp3.size()));
+    const double pass = Seconds(Clock::now() - start);
+    std::this_thread::sleep_for(300ms);
+    const auto captured = m_server.StopRecording();
+
+    const long at = FindPcm(captured, pcm);
+    ASSERT_GE(at, 0) << "the recording was not heard whole and unchanged (" << captured.size()
+                     << " values captured, " << pcm.size() << " decoded)";
+    EXPECT_GE(pass, Seconds(pcm.size()));
+    EXPECT_LT(pass, Seconds(pcm.size()) + 1.0);
+    // PlayMemory returned as the sound ended: the recorder ran on for 300 ms after the return
+    // and caught that much silence after the last sample, less its own lag of a few tens of ms.
+    const double after = Seconds(captured.size() - (at + pcm.size()));
+    std::printf("pass %.3f s for %.3f s of sound; %.3f s recorded after the last sample\n", pass,
+                Seconds(pcm.size()), after);
+    EXPECT_GT(after, 0.2) << "returned before the sound had ended";
+    EXPECT_LT(after, 0.5) << "returned well after the sound had ended";
+    for (size_t i = at + pcm.size(); i < captured.size(); ++i) {
+        ASSERT_EQ(captured[i], 0) << "sound after the end, at value " << i;
+    }
+}
+
+TEST_F(SoundPathTest, ANewerRequestCutsTheOldPassAndIsHeardWhole) {
+    const std::string longer = sonavix::test::MakeToneRecording(5.0, PulseServer::kRate, 2);
+    ASSERT_FALSE(longer.empty());
+    const auto pcm = sonavix::test::DecodeToPcm(sonavix::test::ReadBytes(m_tone));
+    std::string error;
+    ASSERT_TRUE(m_server.StartRecording(error)) << error;
+    mplay::StartPlayWorker(longer);
+    std::this_thread::sleep_for(700ms);
+    const auto request = Clock::now();
+    mplay::StartPlayWorker(m_tone);
+    while (mplay::RunningWorkerCount() != 0 && Clock::now() - request < 10s) {
+        std::this_thread::sleep_for(5ms);
+    }
+    const double heard = Seconds(Clock::now() - request);
+    std::this_thread::sleep_for(300ms);
+    const auto captured = m_server.StopRecording();
+
+    EXPECT_GE(FindPcm(captured, pcm), 0) << "the newer recording was not heard whole";
+    // It began at once instead of after the five seconds of the older one.
+    EXPECT_LT(heard, Seconds(pcm.size()) + 1.0);
+}
+
+TEST(SoundPathWithoutServer, NoDeviceGivesTheMessageOnceAndNoLibraryNoise) {
+    const std::string tone = sonavix::test::MakeToneRecording(1.5, PulseServer::kRate, 2);
+    ASSERT_FALSE(tone.empty());
+    const std::string command = "PULSE_SERVER=unix:/nonexistent/socket '" SONAVIX_BIN_DIR
+                                "/sonavix-play' '" +
+                                tone + "' 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string output;
+    char buffer[512];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+        output.append(buffer, n);
+    }
+    const int status = pclose(pipe);
+    EXPECT_EQ(output, std::string(mplay::kDeviceFailureText) + "\n");
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1);
+}
+
+} // namespace
