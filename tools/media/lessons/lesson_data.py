@@ -111,6 +111,7 @@ class Lesson:
         for label, text in rules["how"]:
             check_markup(text, where)
         for spelling, examples in rules["spellings"]:
+            check_markup(spelling, where)
             check_markup(examples, where)
         for text in rules["confusions"] + rules.get("notes", []):
             check_markup(text, where)

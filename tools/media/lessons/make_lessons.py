@@ -21,15 +21,20 @@ CJK_FONT = "宋体"
 LATIN_FONT = "Times New Roman"
 SYMBOL_FONT = "Sonavix Phonetic Plain"
 
-TITLE_SIZE = 32  # half-points
+TITLE_SIZE = 28  # half-points
 SUBTITLE_SIZE = 24
 WORD_SIZE = 24
 WORD_TABS = (480, 2400, 4600)  # twips: number, word, transcription, gloss
 
 
-def transcription_run(tokens_text, size=None):
+WORD_JOINER = "\u2060"  # keeps a line break from separating a slash from its symbols
+
+
+def transcription_run(tokens_text, size=None, in_line=False):
     tokens = tokens_text.split()
     codes = lesson_data.join_codes(tokens, "transcription %r" % tokens_text)
+    if in_line:
+        codes = WORD_JOINER + codes + WORD_JOINER
     return rtf.Run("/" + codes + "/", rtf.FONT_SYMBOL, True, rtf.COLOUR_SYMBOL, size)
 
 
@@ -60,7 +65,7 @@ def inline_runs(text, bold=False, size=None):
         if rest[0] == "[":
             runs += script_runs(inner, True, rtf.COLOUR_TARGET, size)
         else:
-            runs.append(transcription_run(inner, size))
+            runs.append(transcription_run(inner, size, in_line=True))
         rest = rest[close + 1 :]
     return runs
 
@@ -70,7 +75,7 @@ def title(doc, caption, lesson):
     runs += [rtf.Run("  ", rtf.FONT_LATIN, size=TITLE_SIZE)]
     runs += [transcription_run(lesson.code, TITLE_SIZE)]
     runs += [rtf.Run("  " + lesson.row, rtf.FONT_CJK, colour=rtf.COLOUR_HEADING, size=SUBTITLE_SIZE)]
-    doc.paragraph(runs, space_after=120)
+    doc.paragraph(runs, space_after=60)
 
 
 def heading(doc, caption):
@@ -93,9 +98,11 @@ def rules_document(lesson):
         doc.paragraph([rtf.Run(label + "：", rtf.FONT_CJK, True)] + inline_runs(text), indent=240)
     heading(doc, "常见拼写")
     for spelling, examples in lesson.rules["spellings"]:
-        runs = script_runs(spelling, True, rtf.COLOUR_TARGET)
-        runs += [rtf.Run("\t", rtf.FONT_LATIN)] + inline_runs(examples)
-        doc.paragraph(runs, indent=240, tabs=(1400,))
+        # The letters stand out; a remark after them ("（非重读）", " 不发音的词") does not.
+        cut = min((i for i in (spelling.find("（"), spelling.find(" ")) if i > 0), default=len(spelling))
+        runs = script_runs(spelling[:cut], True, rtf.COLOUR_TARGET) + inline_runs(spelling[cut:])
+        runs += [rtf.Run("：", rtf.FONT_CJK)] + inline_runs(examples)
+        doc.paragraph(runs, indent=240)
     heading(doc, "易混辨析")
     for text in lesson.rules["confusions"]:
         doc.paragraph([rtf.Run("· ", rtf.FONT_CJK, True)] + inline_runs(text), indent=240)
@@ -110,7 +117,6 @@ def rules_document(lesson):
 def examples_document(lesson):
     doc = new_document()
     title(doc, "发音举例", lesson)
-    heading(doc, "单词")
     for index, word in enumerate(lesson.words, 1):
         runs = [rtf.Run("%d." % index, rtf.FONT_LATIN, size=WORD_SIZE)]
         runs += [rtf.Run("\t", rtf.FONT_LATIN, size=WORD_SIZE)]
@@ -119,7 +125,7 @@ def examples_document(lesson):
         runs += [transcription_run(" ".join(word.tokens), WORD_SIZE)]
         runs += [rtf.Run("\t", rtf.FONT_LATIN, size=WORD_SIZE)]
         runs += script_runs(word.gloss, size=WORD_SIZE)
-        doc.paragraph(runs, indent=120, tabs=WORD_TABS)
+        doc.paragraph(runs, space_after=40, indent=120, tabs=WORD_TABS)
     heading(doc, "例句")
     doc.paragraph(inline_runs(lesson.sentence, size=WORD_SIZE), indent=240)
     doc.paragraph(script_runs(lesson.sentence_zh), indent=240)
