@@ -28,7 +28,8 @@ int MulDiv(int a, int b, int c) {
     const int64_t half = std::llabs(c) / 2;
     const bool negative = (product < 0) != (c < 0);
     const int64_t magnitude = (std::llabs(product) + half) / std::llabs(c);
-    return static_cast<int>(negative ? -magnitude : magnitude);
+    const int64_t result = negative ? -magnitude : magnitude;
+    return result > INT32_MAX || result < INT32_MIN ? -1 : static_cast<int>(result);
 }
 
 QRect DluToPixels(const DialogBaseUnits& units, int x, int y, int width, int height) {

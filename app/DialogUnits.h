@@ -20,7 +20,7 @@ QFont DialogFont();
 // Average width from the extent of "A..Za..z", rounded as the dialog manager rounds it.
 DialogBaseUnits BaseUnitsOf(const QFont& font);
 
-// a * b / c rounded to nearest, halves away from zero.
+// a * b / c rounded to nearest, halves away from zero; -1 when c is 0 or the result overflows.
 int MulDiv(int a, int b, int c);
 
 QRect DluToPixels(const DialogBaseUnits& units, int x, int y, int width, int height);

@@ -169,8 +169,8 @@ void CDlgSonavix::CreateControls() {
     for (QLabel* link : {m_linkIntro, m_linkSite, m_linkRecommend})
         connect(link, &QLabel::linkActivated, this,
                 [](const QString& href) { QDesktopServices::openUrl(QUrl(href)); });
-    m_listSymbols->viewport()->installEventFilter(this);
-    // Enter and Escape close the window from whichever control has the focus.
+    // Application-wide: Enter and Escape close the window from whichever control has the focus,
+    // and the list's clicks are seen on its viewport.
     qApp->installEventFilter(this);
 }
 
@@ -198,9 +198,12 @@ bool CDlgSonavix::OnInitDialog() {
     list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     list->horizontalHeader()->setMinimumSectionSize(0);
+    list->verticalHeader()->setMinimumSectionSize(0);
+    list->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     for (int column = 0; column < sonavix::kListColumns; ++column)
         list->setColumnWidth(column, ListColumnWidth(column));
-    const int rowHeight = (list->height() - 2 * list->frameWidth()) / sonavix::kRowCount;
+    // Rows as high as the symbol font, as a report list sizes them; the rest is empty space.
+    const int rowHeight = kSymbolFontPixels;
     for (int row = 0; row < sonavix::kRowCount; ++row) {
         list->setRowHeight(row, rowHeight);
         list->setItem(row, 0, new QTableWidgetItem(row == 0 ? QStringLiteral("A") : QString()));

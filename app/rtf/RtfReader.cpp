@@ -31,6 +31,9 @@ constexpr size_t kMaxDepth = 10000;
 constexpr int kMaxWordLength = 32;
 constexpr int kDefaultHalfPoints = 24;
 constexpr size_t kMaxTabStops = 32; // per paragraph; further \tx words are ignored
+// Reading stops after this many paragraphs: far beyond any lesson or letter, and it bounds the
+// time a pathological document (millions of empty paragraphs) can take.
+constexpr int kMaxParagraphs = 50000;
 
 enum class Destination { Text, Skip, FontTable, ColorTable };
 
@@ -214,6 +217,7 @@ class Reader {
     std::vector<GroupState> m_stack{GroupState{}};
     size_t m_overflowDepth = 0;
     bool m_starNext = false;
+    int m_paragraphs = 0;
     int m_skipChars = 0;
 
     int m_codePage = 1252;
@@ -235,7 +239,8 @@ class Reader {
 };
 
 void Reader::Run() {
-    while (m_pos < m_size) {
+    m_cursor.beginEditBlock();
+    while (m_pos < m_size && m_paragraphs < kMaxParagraphs) {
         const uint8_t c = m_data[m_pos];
         switch (c) {
         case '{':
@@ -276,6 +281,7 @@ void Reader::Run() {
     FlushRun();
     // A last paragraph without its \par takes the properties its text was written with.
     m_cursor.setBlockFormat(BlockFormatOf(m_textPara));
+    m_cursor.endEditBlock();
 }
 
 void Reader::OpenGroup() {
@@ -637,8 +643,11 @@ void Reader::Paragraph() {
     if (State().dest != Destination::Text)
         return;
     FlushRun();
-    m_cursor.setBlockFormat(BlockFormatOf(State().para));
+    const QTextBlockFormat format = BlockFormatOf(State().para);
+    if (m_cursor.blockFormat() != format)
+        m_cursor.setBlockFormat(format);
     m_cursor.insertBlock();
+    ++m_paragraphs;
 }
 
 QTextBlockFormat Reader::BlockFormatOf(const ParaProps& para) {

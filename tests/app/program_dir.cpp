@@ -1,0 +1,67 @@
+#include "program_dir.h"
+
+#include "mplay/PlayThread.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <mutex>
+
+QApplication& TestApp() {
+    static int argc = 1;
+    static char name[] = "sonavix-app-tests";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = [] {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        return new QApplication(argc, argv);
+    }();
+    return *app;
+}
+
+ProgramDir::ProgramDir() {
+    QFile page(QStringLiteral(SONAVIX_SOURCE_DIR "/assets/web/index.html"));
+    if (page.open(QIODevice::ReadOnly))
+        Write(QStringLiteral("web/index.html"), page.readAll());
+}
+
+void ProgramDir::Write(const QString& relative, const QByteArray& bytes) const {
+    const QString path = Path() + relative;
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(bytes);
+}
+
+void ProgramDir::Remove(const QString& relative) const {
+    QFile::remove(Path() + relative);
+}
+
+QByteArray RtfWithText(const char* text) {
+    return QByteArray("{\\rtf1\\ansi\\ansicpg936{\\fonttbl{\\f0\\fnil\\fcharset134 Song;}}\\f0 ") +
+           text + "\\par}";
+}
+
+namespace {
+std::mutex g_mutex;
+std::vector<std::string> g_requests;
+void Record(const std::string& path) {
+    std::lock_guard lock(g_mutex);
+    g_requests.push_back(path);
+}
+} // namespace
+
+void PlayRequests::Install() {
+    mplay::SetPlayRequestHook(Record);
+}
+
+void PlayRequests::Clear() {
+    std::lock_guard lock(g_mutex);
+    g_requests.clear();
+}
+
+std::vector<std::string> PlayRequests::Take() {
+    std::lock_guard lock(g_mutex);
+    return std::exchange(g_requests, {});
+}
