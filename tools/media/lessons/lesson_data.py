@@ -2,8 +2,8 @@
 
 Input: the two JSON files beside this module. Output: a list of 45 Lesson objects in catalogue
 order. Every inconsistency (wrong order or code, unknown symbol code, a spelling that does not
-match its word, a transcription without the lesson's symbol, a join that the symbol font could
-read as another symbol, unbalanced markup) raises LessonError naming the entry.
+match its word, a transcription without the lesson's symbol or with a missing or stray stress
+mark, a join that the symbol font could read as another symbol, unbalanced markup) raises LessonError naming the entry.
 """
 
 import json
@@ -25,6 +25,7 @@ STRESS = "'"  # drawn by the symbol font as the primary stress mark
 SECONDARY_STRESS = ","
 
 _TWO_LETTER = {c for c in CODES if len(c) == 2}
+VOWELS = set(CODES[:21])
 
 
 class LessonError(ValueError):
@@ -76,6 +77,17 @@ def join_codes(tokens, where):
     return "".join(tokens)
 
 
+def syllables(tokens):
+    """Vowel symbols, plus a final l or n after a consonant other than r (apple, nation)."""
+    phonemes = [t for t in tokens if t not in (STRESS, SECONDARY_STRESS)]
+    count = sum(1 for t in phonemes if t in VOWELS)
+    if len(phonemes) >= 2 and phonemes[-1] in ("l", "n"):
+        before = phonemes[-2]
+        if before not in VOWELS and before != "r":
+            count += 1
+    return count
+
+
 class Word:
     def __init__(self, entry, where):
         self.word = entry["word"]
@@ -86,6 +98,11 @@ class Word:
         if strip_marks(self.spell) != self.word or "[" not in self.spell:
             raise LessonError("%s: spelling %r does not mark %r" % (where, self.spell, self.word))
         self.transcription = join_codes(self.tokens, where)
+        # A learner needs the stress of every longer word, and a mark on a one-syllable word
+        # would be noise.
+        wanted = 1 if syllables(self.tokens) >= 2 else 0
+        if self.tokens.count(STRESS) != wanted:
+            raise LessonError("%s: want %d stress mark(s) in %r" % (where, wanted, entry["codes"]))
 
 
 class Lesson:
