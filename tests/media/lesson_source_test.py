@@ -8,9 +8,8 @@ import sys
 import unittest
 
 sys.dont_write_bytecode = True
-sys.path.insert(
-    0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "media", "lessons")
-)
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "..", "tools", "media", "lessons"))
 
 import lesson_data  # noqa: E402
 import rtf  # noqa: E402

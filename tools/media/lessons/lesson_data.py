@@ -3,7 +3,8 @@
 Input: the two JSON files beside this module. Output: a list of 45 Lesson objects in catalogue
 order. Every inconsistency (wrong order or code, unknown symbol code, a spelling that does not
 match its word, a transcription without the lesson's symbol or with a missing or stray stress
-mark, a join that the symbol font could read as another symbol, unbalanced markup) raises LessonError naming the entry.
+mark, a join that the symbol font could read as another symbol, unbalanced markup) raises
+LessonError naming the entry.
 """
 
 import json

@@ -74,7 +74,7 @@ def title(doc, caption, lesson):
     runs = [rtf.Run(caption, rtf.FONT_CJK, True, rtf.COLOUR_HEADING, TITLE_SIZE)]
     runs += [rtf.Run("  ", rtf.FONT_LATIN, size=TITLE_SIZE)]
     runs += [transcription_run(lesson.code, TITLE_SIZE)]
-    runs += [rtf.Run("  " + lesson.row, rtf.FONT_CJK, colour=rtf.COLOUR_HEADING, size=SUBTITLE_SIZE)]
+    runs += [rtf.Run("  " + lesson.row, rtf.FONT_CJK, False, rtf.COLOUR_HEADING, SUBTITLE_SIZE)]
     doc.paragraph(runs, space_after=60)
 
 
@@ -99,8 +99,10 @@ def rules_document(lesson):
     heading(doc, "常见拼写")
     for spelling, examples in lesson.rules["spellings"]:
         # The letters stand out; a remark after them ("（非重读）", " 不发音的词") does not.
-        cut = min((i for i in (spelling.find("（"), spelling.find(" ")) if i > 0), default=len(spelling))
-        runs = script_runs(spelling[:cut], True, rtf.COLOUR_TARGET) + inline_runs(spelling[cut:])
+        marks = [i for i in (spelling.find("（"), spelling.find(" ")) if i > 0]
+        cut = min(marks, default=len(spelling))
+        runs = script_runs(spelling[:cut], True, rtf.COLOUR_TARGET)
+        runs += inline_runs(spelling[cut:])
         runs += [rtf.Run("：", rtf.FONT_CJK)] + inline_runs(examples)
         doc.paragraph(runs, indent=240)
     heading(doc, "易混辨析")

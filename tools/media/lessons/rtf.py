@@ -70,7 +70,8 @@ class Run:
 
     def render(self, base_size):
         size = self.size if self.size is not None else base_size
-        controls = "\\f%d\\fs%d\\cf%d%s" % (self.font, size, self.colour, "\\b" if self.bold else "")
+        bold = "\\b" if self.bold else ""
+        controls = "\\f%d\\fs%d\\cf%d%s" % (self.font, size, self.colour, bold)
         return "{%s %s}" % (controls, escape_text(self.text))
 
 
@@ -93,7 +94,8 @@ class Document:
         merged = []
         for run in runs:
             if merged and merged[-1].same_format(run):
-                merged[-1] = Run(merged[-1].text + run.text, run.font, run.bold, run.colour, run.size)
+                last = merged[-1]
+                merged[-1] = Run(last.text + run.text, run.font, run.bold, run.colour, run.size)
             else:
                 merged.append(run)
         body = "".join(run.render(self.base_size) for run in merged)
