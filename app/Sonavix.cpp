@@ -7,6 +7,8 @@
 #include <QFontDatabase>
 #include <QMessageBox>
 
+#include <cstdio>
+#include <cstdlib>
 #include <utility>
 
 // The font can always be installed per user on this platform, so the message names that place.
@@ -52,4 +54,9 @@ bool CSonavixApp::InitInstance() {
             QFontDatabase::removeApplicationFont(fontId);
     }
     return false;
+}
+
+void EndProcess() {
+    std::fflush(nullptr);
+    std::_Exit(EXIT_SUCCESS);
 }

@@ -21,5 +21,10 @@ class CSonavixApp {
     QString m_strAppDirOverride;
 };
 
+// Ends the process after the window has closed. Detached playback workers may still hold the
+// stream reader and the sound device, so no destructors run under them: output is flushed and
+// the process exits at once.
+[[noreturn]] void EndProcess();
+
 // The text shown once when the symbol font cannot be added.
 extern const char* const kFontFailureText;
