@@ -99,6 +99,9 @@ class SourceChecks(unittest.TestCase):
         def word_without_the_sound(e, r):
             e["words"][0]["codes"] = "d e"
 
+        def sound_left_unmarked(e, r):
+            e["words"][0].update(word="dayday", spell="d[ay]day", codes="' d ei d ei")
+
         def missing_stress(e, r):
             e["words"][7]["codes"] = "g r ei t i s t"
 
@@ -118,6 +121,7 @@ class SourceChecks(unittest.TestCase):
             (spell_mismatch, "does not mark"),
             (no_target_mark, "does not mark"),
             (word_without_the_sound, "has no ei"),
+            (sound_left_unmarked, "marks 1 spellings for 2"),
             (missing_stress, "stress"),
             (stray_stress, "stress"),
             (unbalanced_markup, "markup"),

@@ -119,6 +119,10 @@ class Lesson:
         for w in self.words:
             if self.code not in w.tokens:
                 raise LessonError("%s: %s has no %s" % (where, w.word, self.code))
+            # One highlight per time the word says the sound, so none is left out.
+            if w.spell.count("[") != w.tokens.count(self.code):
+                raise LessonError("%s: %s marks %d spellings for %d %s" % (
+                    where, w.spell, w.spell.count("["), w.tokens.count(self.code), self.code))
         self.sentence = example["sentence"]["en"]
         self.sentence_zh = example["sentence"]["zh"]
         check_markup(self.sentence, where)
