@@ -51,4 +51,9 @@ void SetAudioDevice(AudioDevice* device);
 
 AudioDevice& PortAudioDevice();
 
+// For the latency benchmark: called on the audio thread when an output first hands sound to the
+// device, with the time from then until the sound library expects it to be heard. Must not block.
+using FirstSoundObserver = void (*)(double secondsUntilHeard);
+void SetFirstSoundObserver(FirstSoundObserver observer);
+
 } // namespace mplay

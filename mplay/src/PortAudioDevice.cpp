@@ -27,6 +27,8 @@ namespace {
 std::mutex g_paMutex;
 bool g_paReady = false;
 
+std::atomic<FirstSoundObserver> g_firstSoundObserver{nullptr};
+
 void IgnoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
 
 // ALSA and JACK describe every device they fail to probe on stderr, dozens of lines on a
@@ -120,6 +122,8 @@ class PortAudioOutput final : public AudioOutput {
         // The high default leaves room for a busy machine; a play request still starts sounding
         // within a few tens of milliseconds.
         out.suggestedLatency = info->defaultHighOutputLatency;
+        // The stream starts with the first buffer, its first frames taken from the callback, so
+        // that the sound does not queue up behind a device buffer's worth of silence.
         if (Pa_OpenStream(&m_stream, nullptr, &out, m_sampleRate, paFramesPerBufferUnspecified,
                           paClipOff, &PortAudioOutput::Callback, this) != paNoError) {
             m_stream = nullptr;
@@ -129,11 +133,6 @@ class PortAudioOutput final : public AudioOutput {
         if (streamInfo != nullptr && streamInfo->outputLatency > 0) {
             m_nominalLatencyFrames =
                 static_cast<uint64_t>(streamInfo->outputLatency * m_sampleRate);
-        }
-        if (Pa_StartStream(m_stream) != paNoError) {
-            Pa_CloseStream(m_stream);
-            m_stream = nullptr;
-            return false;
         }
         return true;
     }
@@ -147,7 +146,11 @@ class PortAudioOutput final : public AudioOutput {
         slot.data = data;
         slot.bytes = bytes;
         m_head.store(head + 1, std::memory_order_release);
-        return true;
+        if (!m_started && m_stream != nullptr) {
+            std::lock_guard lock(g_paMutex);
+            m_started = Pa_StartStream(m_stream) == paNoError;
+        }
+        return m_started;
     }
 
     // m_stream belongs to the worker that opened the output; only the calls need the lock.
@@ -183,9 +186,15 @@ class PortAudioOutput final : public AudioOutput {
         size_t pos = 0;
         const uint64_t latency = LatencyFrames(time);
         const uint32_t head = m_head.load(std::memory_order_acquire);
+        const bool silentSoFar = !m_soundStarted;
+        size_t soundAt = 0;
         while (m_consumed != head) {
             Slot& slot = m_slots[m_consumed % kSlots];
             const size_t n = std::min<size_t>(slot.bytes - m_offset, want - pos);
+            if (n > 0 && !m_soundStarted) {
+                m_soundStarted = true;
+                soundAt = pos;
+            }
             std::memcpy(out + pos, slot.data + m_offset, n);
             pos += n;
             m_offset += static_cast<uint32_t>(n);
@@ -197,6 +206,12 @@ class PortAudioOutput final : public AudioOutput {
             ++m_consumed;
         }
         std::memset(out + pos, 0, want - pos);
+        if (silentSoFar && m_soundStarted && time != nullptr) {
+            if (FirstSoundObserver observe = g_firstSoundObserver.load(std::memory_order_relaxed)) {
+                observe(time->outputBufferDacTime - time->currentTime +
+                        static_cast<double>(soundAt / kFrameBytes) / m_sampleRate);
+            }
+        }
 
         // What the device has played by now: everything handed over before this call, less
         // what still waits in its buffer.
@@ -222,6 +237,7 @@ class PortAudioOutput final : public AudioOutput {
     AudioDevice::DoneCallback m_onDone;
     uint32_t m_sampleRate;
     PaStream* m_stream = nullptr;
+    bool m_started = false;
     uint64_t m_nominalLatencyFrames = 0;
 
     Slot m_slots[kSlots];
@@ -230,6 +246,7 @@ class PortAudioOutput final : public AudioOutput {
     uint32_t m_consumed = 0;         // callback only: slots copied out whole
     uint32_t m_offset = 0;           // callback only: bytes copied of slot m_consumed
     uint64_t m_framesHanded = 0;     // callback only
+    bool m_soundStarted = false;     // callback only
 };
 
 class PortAudioBackend final : public AudioDevice {
@@ -270,6 +287,10 @@ class PortAudioBackend final : public AudioDevice {
 };
 
 } // namespace
+
+void SetFirstSoundObserver(FirstSoundObserver observer) {
+    g_firstSoundObserver.store(observer);
+}
 
 AudioDevice& PortAudioDevice() {
     static PortAudioBackend backend;
