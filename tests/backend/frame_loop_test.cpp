@@ -174,3 +174,56 @@ TEST_F(FrameLoopTest, EachGranuleReportsNonNegativeLevelsThatAccumulateOverTheFr
 }
 
 } // namespace
+
+namespace {
+
+size_t g_nonFinite = 0;
+size_t g_samples = 0;
+
+int32_t CheckFinite(double* sample, double* levels, int32_t n) {
+    if (sample) {
+        ++g_samples;
+        g_nonFinite += !std::isfinite(*sample);
+    }
+    return SampleToPcm(sample, levels, n);
+}
+
+// Damaged copies of streams that use every stage (short and mixed blocks, middle/side and
+// intensity stereo, both MPEG versions) must decode to finite samples without touching memory
+// outside the decoder's arrays, which the sanitizer build checks.
+TEST(FrameLoopDamagedInput, DecodesToFiniteSamples) {
+    const char* streams[] = {"mpeg1/hecommon.bit", "mpeg1/si_huff.bit", "mpeg2/M2L3_noise.bit",
+                             "mpeg1/compl.bit"};
+    uint32_t seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 1664525u + 1013904223u;
+        return seed >> 8;
+    };
+    for (const char* name : streams) {
+        std::vector<uint8_t> original = ReadBytes(Vector(name));
+        ASSERT_FALSE(original.empty()) << name;
+        original.resize(std::min<size_t>(original.size(), 16000));
+        for (int trial = 0; trial < 12; ++trial) {
+            std::vector<uint8_t> data = original;
+            const int flips = 1 + static_cast<int>(next() % 200);
+            for (int i = 0; i < flips; ++i) {
+                data[next() % data.size()] ^= static_cast<uint8_t>(1u << (next() % 8));
+            }
+            if (trial % 3 == 0) { // a run of 0xFF, the most extreme values for any field
+                const size_t at = next() % data.size();
+                for (size_t i = at; i < std::min(data.size(), at + 64); ++i) {
+                    data[i] = 0xFF;
+                }
+            }
+            MpegStream stream;
+            ASSERT_TRUE(stream.OpenMemory(data.data(), static_cast<uint32_t>(data.size())));
+            RecordingSink sink(163840);
+            g_nonFinite = 0;
+            RunFrameLoop(stream, sink, nullptr, CheckFinite);
+            EXPECT_EQ(g_nonFinite, 0u) << name << " trial " << trial;
+        }
+    }
+    EXPECT_GT(g_samples, 0u);
+}
+
+} // namespace
