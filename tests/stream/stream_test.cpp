@@ -24,7 +24,8 @@ FrameHeader Taken(const HeaderFields& f) {
 }
 
 std::vector<uint8_t> Frame(const HeaderFields& f, uint8_t fill = 0x00) {
-    const uint32_t body = FrameLengthOf(f) - 4;
+    const uint32_t length = FrameLengthOf(f);
+    const uint32_t body = length >= 4 ? length - 4 : 0;
     return MakeFrame(f, std::vector<uint8_t>(body, fill), body);
 }
 
@@ -261,7 +262,7 @@ TEST(MpegStream, EndOfStreamRules) {
     // A truncated last frame is dropped.
     std::vector<uint8_t> cut = Frame(f);
     Append(cut, Frame(f));
-    cut.resize(cut.size() - 1);
+    cut.pop_back();
     MpegStream s;
     ASSERT_TRUE(s.OpenMemory(cut.data(), static_cast<uint32_t>(cut.size())));
     s.Rewind();
