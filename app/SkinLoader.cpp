@@ -59,37 +59,21 @@ void SplitSheet(const QString& text, QString& header, QString& sheet) {
 
 bool BuildPalette(const QByteArray& header, QPalette& palette) {
     const QMetaEnum roles = QMetaEnum::fromType<QPalette::ColorRole>();
-    QMap<QString, QColor> active;
-    QMap<QString, QColor> disabled;
+    QMap<QPalette::ColorRole, QColor> given;
     for (const auto& [key, value] : ProfileIni::SectionEntries(header, "Palette")) {
-        const std::optional<QColor> c = ParseColor(value);
-        if (!c)
-            return false;
-        const QString name = QString::fromUtf8(key);
-        if (name.startsWith(QLatin1StringView("Disabled."), Qt::CaseInsensitive))
-            disabled.insert(name.mid(9), *c);
-        else
-            active.insert(name, *c);
-    }
-    const auto roleOf = [&](const QString& name, QPalette::ColorRole& role) {
         bool ok = false;
-        const int v = roles.keyToValue(name.toLatin1().constData(), &ok);
-        if (!ok || v < 0 || v >= QPalette::NColorRoles || v == QPalette::NoRole)
+        const int role = roles.keyToValue(key.constData(), &ok);
+        const std::optional<QColor> c = ParseColor(value);
+        if (!ok || role < 0 || role >= QPalette::NColorRoles || role == QPalette::NoRole || !c)
             return false;
-        role = QPalette::ColorRole(v);
-        return true;
-    };
-
-    // The two-colour constructor derives the bevel shades; explicit roles then override them.
-    const QColor window = active.value(QStringLiteral("Window"), QColor(0xef, 0xef, 0xef));
-    palette = QPalette(active.value(QStringLiteral("Button"), window), window);
-    for (auto it = active.cbegin(); it != active.cend(); ++it) {
-        QPalette::ColorRole role;
-        if (!roleOf(it.key(), role))
-            return false;
-        palette.setColor(role, it.value());
+        given.insert(QPalette::ColorRole(role), *c);
     }
-    // Disabled text fades toward its background unless the skin says otherwise.
+    // The two-colour constructor derives the bevel shades; the given roles then override them.
+    const QColor window = given.value(QPalette::Window, QColor(0xef, 0xef, 0xef));
+    palette = QPalette(given.value(QPalette::Button, window), window);
+    for (auto it = given.cbegin(); it != given.cend(); ++it)
+        palette.setColor(it.key(), it.value());
+    // Disabled text fades toward its background, legible but plainly inactive.
     const std::pair<QPalette::ColorRole, QPalette::ColorRole> fades[] = {
         {QPalette::WindowText, QPalette::Window},
         {QPalette::Text, QPalette::Base},
@@ -98,12 +82,6 @@ bool BuildPalette(const QByteArray& header, QPalette& palette) {
         palette.setColor(QPalette::Disabled, text,
                          Mix(palette.color(QPalette::Active, text),
                              palette.color(QPalette::Active, back), 0.55));
-    for (auto it = disabled.cbegin(); it != disabled.cend(); ++it) {
-        QPalette::ColorRole role;
-        if (!roleOf(it.key(), role))
-            return false;
-        palette.setColor(QPalette::Disabled, role, it.value());
-    }
     return true;
 }
 

@@ -3,8 +3,8 @@
 // A skin file is a profile (INI) text:
 //   [Skin]     Name=..., Style=<Qt style, default Fusion>,
 //              StyleSheet=<file beside the INI, directory skins only>
-//   [Palette]  QPalette roles by name (Window=#rrggbb, ...); "Disabled.<Role>" for the
-//              disabled group, otherwise derived by fading the text toward its background
+//   [Palette]  QPalette roles by name (Window=#rrggbb, ...); disabled text is derived by
+//              fading the text toward its background
 //   [Colors]   extra named colours for the style sheet; a name that begins with a background
 //              role (ButtonTop, WindowEdge) is a shade of that background, so that role's text
 //              colour must read on it as well
