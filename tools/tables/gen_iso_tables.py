@@ -79,8 +79,11 @@ def gen_band_tables(src):
     for rate in BAND_ROWS:
         lo = [long_rows[rate]["b%d" % i].strip() for i in range(23)]
         sh = [short_rows[rate]["b%d" % i].strip() for i in range(14)]
-        if lo[-1] != "576" or sh[-1] != "192":
-            sys.exit("band table row %d does not end at 576/192" % rate)
+        if lo[-1] != "576" or sh[-1] != "192" or lo[0] != "0" or sh[0] != "0":
+            sys.exit("band table row %d does not span 0..576 / 0..192" % rate)
+        for row in (lo, sh):
+            if any(int(a) >= int(b) for a, b in zip(row, row[1:])):
+                sys.exit("band table row %d does not rise" % rate)
         out.append("    // %d Hz\n    {{%s},\n     {%s}},\n" % (rate, ", ".join(lo), ", ".join(sh)))
     out.append("};\n\n")
     out.append("const int32_t slen1[16] = {%s};\n" % ", ".join(str(a) for a, _ in SLEN_PAIRS))
@@ -91,6 +94,10 @@ def gen_band_tables(src):
         nr[(int(r["case"]), r["kind"].strip())] = [r["nr%d" % g].strip() for g in range(1, 5)]
     out.append("// [block number][long, short, mixed][group]\n")
     out.append("const int32_t nr_of_sfb_block[6][3][4] = {\n")
+    # The decoder's 54-entry scale-factor buffer relies on these sums.
+    for (case, kind), counts in nr.items():
+        if sum(int(c) for c in counts) != {"long": 21, "short": 36, "mixed": 33}[kind]:
+            sys.exit("nr_of_sfb_block case %d %s: wrong total" % (case, kind))
     for case in range(6):
         kinds = ", ".join("{%s}" % ", ".join(nr[(case, k)]) for k in NR_KINDS)
         out.append("    {%s},\n" % kinds)
