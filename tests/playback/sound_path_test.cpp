@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +21,11 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using sonavix::test::FindPcm;
 using sonavix::test::PulseServer;
+
+std::atomic<int> g_deviceFailures{0};
+void CountDeviceFailure(const char*) {
+    ++g_deviceFailures;
+}
 
 double Seconds(Clock::duration d) {
     return std::chrono::duration<double>(d).count();
@@ -35,6 +41,11 @@ class SoundPathTest : public ::testing::Test {
         ASSERT_TRUE(m_server.Start(error)) << error;
         m_tone = sonavix::test::MakeToneRecording(1.5, PulseServer::kRate, 2);
         ASSERT_FALSE(m_tone.empty()) << "sox or lame missing";
+        mplay::SetDeviceFailureMessage(&CountDeviceFailure);
+    }
+    void TearDown() override {
+        mplay::SetDeviceFailureMessage(nullptr);
+        EXPECT_EQ(g_deviceFailures, 0) << "the device did not open on the private server";
     }
 
     PulseServer m_server;

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 
@@ -158,8 +159,8 @@ TEST(WaveOutWrite, EachWriteReturnsAsTheOlderQueuedBufferEnds) {
         ASSERT_EQ(device.queued[i].bytes, counts[i] * 2);
         std::vector<int16_t> expected(counts[i]);
         Fill(expected.data(), counts[i], tag++);
-        EXPECT_EQ(std::memcmp(device.queued[i].contents.data(), expected.data(), counts[i] * 2), 0)
-            << "buffer " << i;
+        const auto* played = reinterpret_cast<const int16_t*>(device.queued[i].contents.data());
+        EXPECT_TRUE(std::equal(expected.begin(), expected.end(), played)) << "buffer " << i;
     }
 }
 
