@@ -7,9 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <sys/wait.h>
 
 using namespace sonavix::test;
 
@@ -71,6 +74,44 @@ TEST(ConformanceFreeFormat, GivesNoOutputAndNoCrash) {
     EXPECT_TRUE(wav.samples.empty());
     ASSERT_EQ(DecodeWithTool(VectorPath("mpeg1/he_free.bit"), false, wav), 0);
     EXPECT_TRUE(wav.samples.empty());
+}
+
+} // namespace
+
+namespace {
+
+// The 16-bit file holds the same samples as the float one, converted by the player's rule.
+TEST(DecodeTool, SixteenBitOutputIsTheConvertedFloatOutput) {
+    WavData pcm;
+    WavData flt;
+    const std::string input = VectorPath("mpeg1/hecommon.bit");
+    ASSERT_EQ(DecodeWithTool(input, false, pcm), 0);
+    ASSERT_EQ(DecodeWithTool(input, true, flt), 0);
+    EXPECT_EQ(pcm.channels, 2u);
+    EXPECT_EQ(pcm.sampleRate, 44100u);
+    EXPECT_EQ(pcm.bitsPerSample, 16u);
+    ASSERT_EQ(pcm.samples.size(), flt.samples.size());
+    size_t far = 0;
+    for (size_t i = 0; i < pcm.samples.size(); ++i) {
+        const double expected = std::clamp(std::trunc(flt.samples[i] * 32767.0), -32768.0, 32767.0);
+        far += std::fabs(pcm.samples[i] * 32768.0 - expected) > 1.0;
+    }
+    EXPECT_EQ(far, 0u);
+}
+
+TEST(DecodeTool, FailsWithStatusOneOnUnreadableOrUnwritableFiles) {
+    const std::string tool = std::string("'") + SONAVIX_BIN_DIR + "/sonavix-decode' ";
+    auto status = [](const std::string& command) {
+        const int raw = std::system((command + " 2>/dev/null").c_str());
+        return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    };
+    EXPECT_EQ(status(tool + "/nonexistent/in.mp3 /dev/null"), 1);
+    EXPECT_EQ(status(tool + "'" + VectorPath("mpeg1/hecommon.bit") + "' /nonexistent/out.wav"), 1);
+    EXPECT_EQ(status(tool + "'" + VectorPath("mpeg1/hecommon.bit") + "' /dev/null"), 0);
+    EXPECT_EQ(status(tool + "--help >/dev/null"), 0);
+    EXPECT_EQ(status(tool + "only-one-argument"), 2);
+    const std::string message = RunCommand(tool + "/nonexistent/in.mp3 /dev/null 2>&1");
+    EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
 }
 
 } // namespace
