@@ -17,8 +17,8 @@ namespace {
 constexpr int kSubbands = 32;
 constexpr int kSlots = 18;
 
-// Odd time slots of odd subbands change sign, undoing the frequency inversion of the
-// analysis filter bank that the hybrid filter bank does not compensate.
+// The polyphase filter bank mirrors the spectrum of every odd subband; negating the odd time
+// slots of those subbands undoes it.
 void InvertOddSubbands(double* work) {
     for (int sb = 1; sb < kSubbands; sb += 2) {
         for (int ss = 1; ss < kSlots; ss += 2) {
