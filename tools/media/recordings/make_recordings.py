@@ -204,8 +204,9 @@ def assemble(pieces: list[pathlib.Path], gap: float, work: pathlib.Path, name: s
 
     bitrate = 64 if (mono or rate < 32000) else 96
     mp3 = out_dir / name
-    run(["lame", "--quiet", "--noreplaygain", "-b", str(bitrate), "-m", "m" if mono else "j",
-         str(final), str(mp3)])
+    # lame would pick a lower sample rate for some bit rates on its own.
+    run(["lame", "--quiet", "--noreplaygain", "--resample", f"{rate / 1000:g}", "-b", str(bitrate),
+         "-m", "m" if mono else "j", str(final), str(mp3)])
     return {
         "file": name,
         "mpeg": "MPEG-2" if rate < 32000 else "MPEG-1",
