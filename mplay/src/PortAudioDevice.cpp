@@ -23,6 +23,8 @@
 namespace mplay {
 namespace {
 
+constexpr double kMinimumLatencySeconds = 0.1;
+
 // PortAudio is not thread-safe; every call into it goes through this lock.
 std::mutex g_paMutex;
 bool g_paReady = false;
@@ -119,9 +121,9 @@ class PortAudioOutput final : public AudioOutput {
         out.device = device;
         out.channelCount = 2;
         out.sampleFormat = paInt16;
-        // The high default leaves room for a busy machine; a play request still starts sounding
-        // within a few tens of milliseconds.
-        out.suggestedLatency = info->defaultHighOutputLatency;
+        // A deep device buffer rides out a busy machine. It costs no delay at the start, since
+        // the stream starts with the first sound, and none at a stop, which drops it.
+        out.suggestedLatency = std::max(info->defaultHighOutputLatency, kMinimumLatencySeconds);
         // The stream starts with the first buffer, its first frames taken from the callback, so
         // that the sound does not queue up behind a device buffer's worth of silence.
         if (Pa_OpenStream(&m_stream, nullptr, &out, m_sampleRate, paFramesPerBufferUnspecified,
