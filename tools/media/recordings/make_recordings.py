@@ -98,6 +98,7 @@ EDGE = 0.04          # silence kept before and after
 TARGET_RMS = 0.1     # about -20 dBFS over the voiced parts
 PEAK_LIMIT = 0.85    # -1.4 dBFS
 QUIET_DB = "-45d"    # below this a piece's edge counts as silence
+FADE = 0.006         # seconds of ramp at each cut
 
 
 def run(args, **kw):
@@ -117,8 +118,9 @@ def trim(src: pathlib.Path, dst: pathlib.Path) -> None:
     """Mono 44.1 kHz float copy without leading or trailing silence."""
     run(["sox", str(src), "-b", "32", "-e", "floating-point", "-c", "1", str(dst),
          "rate", "-v", "44100",
-         "silence", "1", "0.005", QUIET_DB, "reverse",
-         "silence", "1", "0.005", QUIET_DB, "reverse"])
+         # each cut lands mid-wave: without a ramp a piece starts and ends with a click
+         "silence", "1", "0.005", QUIET_DB, "fade", "h", f"{FADE}", "reverse",
+         "silence", "1", "0.005", QUIET_DB, "fade", "h", f"{FADE}", "reverse"])
     length, peak, _ = stats(dst)
     if length < 0.05 or peak < 0.01:
         raise SystemExit(f"{src.name}: synthesised piece is silent")
