@@ -1,7 +1,7 @@
 #pragma once
 // Constant tables of the Layer III decoder. Those the standard prints are generated from
-// ../shared/iso-tables by tools/tables/gen_iso_tables.py; those a formula gives are computed with the
-// stated rounding (see the defining sources).
+// ../shared/iso-tables by tools/tables/gen_iso_tables.py; those a formula gives are computed with
+// the stated rounding (see the defining sources).
 #include <cstdint>
 
 namespace mplay {
