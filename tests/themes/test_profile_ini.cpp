@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <cstdint>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -93,6 +94,54 @@ TEST(ProfileText, NewKeysAndSectionsFollowTheFile) {
     const QByteArray twice = "[Skin]\n[Skin]\ndefault=2\n";
     EXPECT_EQ(FindValue(WithValue(twice, "Skin", "default", "5"), "Skin", "default"),
               QByteArray("5"));
+}
+
+// Whatever the text, a write reads back, a second identical write changes nothing, and the
+// only one value's bytes may go.
+TEST(ProfileText, RandomTextsRoundTrip) {
+    const QByteArray pieces[] = {"[",
+                                 "]",
+                                 "=",
+                                 ";",
+                                 "\"",
+                                 " ",
+                                 "\r",
+                                 "\n",
+                                 "\r\n",
+                                 "Skin",
+                                 "sKIN",
+                                 "default",
+                                 "4",
+                                 "7",
+                                 "\xff",
+                                 "[Skin]",
+                                 "[Other]",
+                                 "DEFAULT=",
+                                 QByteArray(1, '\0')};
+    std::uint32_t seed = 12345;
+    const auto next = [&seed](std::uint32_t n) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) % n;
+    };
+    for (int round = 0; round < 3000; ++round) {
+        QByteArray text;
+        for (std::uint32_t i = next(30); i > 0; --i)
+            text += pieces[next(std::size(pieces))];
+        const QByteArray once = WithValue(text, "Skin", "default", "4");
+        ASSERT_EQ(FindValue(once, "skin", "DEFAULT"), QByteArray("4"))
+            << text.toHex().toStdString();
+        ASSERT_EQ(WithValue(once, "Skin", "default", "4"), once);
+        // What differs is one value at most: no line of the original may be lost.
+        qsizetype head = 0;
+        while (head < text.size() && head < once.size() && text[head] == once[head])
+            ++head;
+        qsizetype tail = 0;
+        while (tail < text.size() - head && tail < once.size() - head &&
+               text[text.size() - 1 - tail] == once[once.size() - 1 - tail])
+            ++tail;
+        const QByteArray lost = text.mid(head, text.size() - head - tail);
+        ASSERT_FALSE(lost.contains('\n') || lost.contains('\r')) << text.toHex().toStdString();
+    }
 }
 
 class ProfileFile : public ::testing::Test {
