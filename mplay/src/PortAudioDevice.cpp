@@ -63,18 +63,19 @@ class QuietStderr {
     int m_saved = -1;
 };
 
+// Before main, while the process has one thread: the environment must not change under a
+// thread that reads it. Probing must never start a JACK server.
+const bool g_librariesQuieted = [] {
+    snd_lib_error_set_handler(IgnoreAlsaError);
+    setenv("JACK_NO_START_SERVER", "1", 0);
+    return true;
+}();
+
 // Called with g_paMutex held.
 bool EnsurePortAudio() {
     if (g_paReady) {
         return true;
     }
-    static const bool quieted = [] {
-        snd_lib_error_set_handler(IgnoreAlsaError);
-        // Probing must never start a JACK server.
-        setenv("JACK_NO_START_SERVER", "1", 0);
-        return true;
-    }();
-    (void)quieted;
     QuietStderr quiet;
     g_paReady = Pa_Initialize() == paNoError;
     return g_paReady;
