@@ -16,7 +16,8 @@ Before writing anything it checks that espeak-ng's transcription of every exampl
 word contains the symbol's sound, and that every synthesised piece is audible.
 
 Usage: make_recordings.py [--only N ...] [--out-dir DIR]
-Needs espeak-ng, festival with festvox-us-slt-hts, sox and lame.
+       make_recordings.py --check   (only the word checks against the committed manifest)
+Needs espeak-ng, festival with festvox-us-slt-hts, sox and lame; --check only espeak-ng.
 """
 
 import argparse
@@ -253,15 +254,35 @@ def make_examples(n: int, entry: dict, work: pathlib.Path, out_dir: pathlib.Path
     return facts
 
 
+def check(lessons: list) -> None:
+    """Every example word has the sound, and the recordings say today's word lists."""
+    manifest = json.loads(MANIFEST.read_text(encoding="utf-8"))
+    stale = []
+    for n, entry in enumerate(lessons):
+        words = [w["word"] for w in entry["words"]]
+        check_words_have_sound(SOUNDS[n][0], words)
+        spoken = [w["word"] for w in manifest.get(str(n), {}).get("examples", {}).get("words", [])]
+        if spoken != words:
+            stale.append(n)
+    if stale:
+        raise SystemExit(f"recordings say other words than the lessons: remake --only {stale}")
+    print(f"{len(lessons)} word lists checked")
+
+
 def main() -> None:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--only", type=int, nargs="*", help="symbol numbers to remake")
     parser.add_argument("--out-dir", type=pathlib.Path, default=ROOT / "assets" / "pho")
+    parser.add_argument("--check", action="store_true",
+                        help="check the lesson words and the manifest, make nothing")
     args = parser.parse_args()
 
     lessons = json.loads(LESSONS.read_text(encoding="utf-8"))
     if [e["code"] for e in lessons] != [s[0] for s in SOUNDS]:
         raise SystemExit(f"{LESSONS}: codes differ from the sound table")
+    if args.check:
+        check(lessons)
+        return
     numbers = args.only if args.only else range(len(SOUNDS))
 
     manifest = {}
