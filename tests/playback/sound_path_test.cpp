@@ -13,6 +13,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <string>
 #include <thread>
 
 namespace {
@@ -103,7 +105,17 @@ TEST_F(SoundPathTest, ANewerRequestCutsTheOldPassAndIsHeardWhole) {
     EXPECT_LT(heard, Seconds(pcm.size()) + 1.0);
 }
 
+bool HasSoundCard() {
+    std::ifstream cards("/proc/asound/cards");
+    std::string first;
+    std::getline(cards, first);
+    return cards && first.find("no soundcards") == std::string::npos;
+}
+
 TEST(SoundPathWithoutServer, NoDeviceGivesTheMessageOnceAndNoLibraryNoise) {
+    if (HasSoundCard()) {
+        GTEST_SKIP() << "a sound card would be found past the missing server";
+    }
     const std::string tone = sonavix::test::MakeToneRecording(1.5, PulseServer::kRate, 2);
     ASSERT_FALSE(tone.empty());
     const std::string command = "PULSE_SERVER=unix:/nonexistent/socket '" SONAVIX_BIN_DIR
