@@ -1,6 +1,6 @@
 // Stereo processing of one granule.
 //   in:  m_dequantised[0], m_dequantised[1]; channel 0's block layout, channel 1's scale factors
-//        (the intensity positions)
+//        (the intensity positions) and intensity scale
 //   out: m_stereoOut[0], m_stereoOut[1]; m_stereoWork holds the MPEG-2 intensity gains per line
 // Middle/side scales by sqrt(1/2) at single precision; intensity lines are built from the left
 // input alone. The scale of the spectrum is unchanged.
@@ -116,7 +116,8 @@ int32_t LayerIIIDecoder::StereoProcess(int gr) {
     const bool intensityStereo = m_mode == 1 && (m_modeExtension & 1);
     const bool lsf = m_id == 0;
     const GranuleInfo& gi = m_sideInfo[0].granule[gr];
-    const int scaleSelect = gi.scalefac_compress & 1;
+    // The intensity scale travels with the positions, in the right channel's scalefac_compress.
+    const int scaleSelect = m_sideInfo[1].granule[gr].scalefac_compress & 1;
     const double* left = m_dequantised[0];
     const double* right = m_dequantised[1];
 

@@ -200,7 +200,8 @@ struct Mpeg2Intensity : ::testing::Test {
         for (int j = 0; j < 576; ++j) {
             a.dequantised(0)[j] = 1.0 + j;
         }
-        a.granule(0).scalefac_compress = 1; // selects the 2^(-k/2) row
+        // The intensity scale is the right channel's bit: it selects the 2^(-k/2) row.
+        a.granule(1).scalefac_compress = 1;
     }
     // The gains of an intensity position, as the left and right factors of the left input.
     static std::pair<double, double> Gains(int position) {
@@ -232,6 +233,17 @@ TEST_F(Mpeg2Intensity, GainsFollowPositionParity) {
         ExpectPosition(bands.l[b + 1] - 1, positions[b % 7]);
     }
     ExpectPosition(575, positions[20 % 7]);
+}
+
+TEST_F(Mpeg2Intensity, IntensityScaleIsTheRightChannelsBitNotTheLeftOnes) {
+    a.granule(0).scalefac_compress = 0;
+    a.scalefac(1).l[0] = 2;
+    a.StereoProcess();
+    EXPECT_EQ(a.stereoWork(1)[0], g_lsfIntensityTable[1][1]);
+    a.granule(0).scalefac_compress = 1;
+    a.granule(1).scalefac_compress = 0;
+    a.StereoProcess();
+    EXPECT_EQ(a.stereoWork(1)[0], g_lsfIntensityTable[0][1]);
 }
 
 TEST_F(Mpeg2Intensity, MixedBlockLongBandsSixAndSevenKeepTheShortPositions) {
