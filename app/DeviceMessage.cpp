@@ -23,6 +23,8 @@ void ShowBox(const QString& text) {
     box.exec();
 }
 
+} // namespace
+
 void ShowDeviceFailure(const char* utf8Text) {
     const QString text = QString::fromUtf8(utf8Text);
     if (!g_accepting.load() || g_guiReceiver == nullptr) {
@@ -38,8 +40,6 @@ void ShowDeviceFailure(const char* utf8Text) {
     QMetaObject::invokeMethod(
         g_guiReceiver, [text] { ShowBox(text); }, Qt::BlockingQueuedConnection);
 }
-
-} // namespace
 
 void InstallDeviceFailureMessage() {
     if (g_guiReceiver == nullptr) {

@@ -160,6 +160,14 @@ TEST_F(LessonWindow, MissingDocumentsKeepThePanesButStillPlay) {
     EXPECT_EQ(Examples(), "examples 2");
 }
 
+TEST_F(LessonWindow, DocumentsShowUpToTheirFirstZeroByteAndPlainTextAsIs) {
+    dir.Write(QStringLiteral("pho/1.rtf"), QByteArray("{\\rtf1 before\0after}", 20));
+    dir.Write(QStringLiteral("pho/1-1.rtf"), QByteArray("plain \xE4\xB8\xAD words"));
+    Click("m_btnNext");
+    EXPECT_EQ(Rules(), "before");
+    EXPECT_EQ(Examples(), QStringLiteral("plain 中 words"));
+}
+
 TEST_F(LessonWindow, ClicksOnSymbolCellsSelectAndPlay) {
     Requests();
     ClickCell(4, 15);
