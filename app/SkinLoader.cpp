@@ -99,11 +99,15 @@ bool ResolveSheet(QString& sheet, const QPalette& palette, const QMap<QString, Q
         if (colors.contains(name)) {
             c = colors.value(name);
         } else {
+            // "@DisabledButtonText" is the disabled group's colour of a role.
+            const bool disabled = name.startsWith(QLatin1StringView("Disabled"));
+            const QString role = disabled ? name.mid(8) : name;
             bool ok = false;
-            const int v = roles.keyToValue(name.toLatin1().constData(), &ok);
+            const int v = roles.keyToValue(role.toLatin1().constData(), &ok);
             if (!ok || v < 0 || v >= QPalette::NColorRoles || v == QPalette::NoRole)
                 return false;
-            c = palette.color(QPalette::Active, QPalette::ColorRole(v));
+            c = palette.color(disabled ? QPalette::Disabled : QPalette::Active,
+                              QPalette::ColorRole(v));
         }
         out += QStringView(sheet).sliced(last, m.capturedStart() - last);
         out += c.alpha() == 255 ? c.name(QColor::HexRgb) : c.name(QColor::HexArgb);

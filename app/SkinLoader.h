@@ -9,7 +9,8 @@
 //              role (ButtonTop, WindowEdge) is a shade of that background, so that role's text
 //              colour must read on it as well
 //   [StyleSheet]  a Qt style sheet to the end of the file; "@Name" stands for a palette role
-//              or a [Colors] entry, so every colour a skin draws is declared above and checked
+//              ("@DisabledName" for its disabled colour) or a [Colors] entry, so every colour a
+//              skin draws is declared above and checked
 // Directory skins (a directory plus the INI name inside it) may keep the sheet in its own file;
 // package skins are the one file alone.
 #pragma once
