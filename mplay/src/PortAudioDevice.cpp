@@ -125,8 +125,8 @@ class PortAudioOutput final : public AudioOutput {
         // A deep device buffer rides out a busy machine. It costs no delay at the start, since
         // the stream starts with the first sound, and none at a stop, which drops it.
         out.suggestedLatency = std::max(info->defaultHighOutputLatency, kMinimumLatencySeconds);
-        // The stream starts with the first buffer, its first frames taken from the callback, so
-        // that the sound does not queue up behind a device buffer's worth of silence.
+        // Started by the first Queue, not here, so that the sound does not wait behind a device
+        // buffer's worth of silence.
         if (Pa_OpenStream(&m_stream, nullptr, &out, m_sampleRate, paFramesPerBufferUnspecified,
                           paClipOff, &PortAudioOutput::Callback, this) != paNoError) {
             m_stream = nullptr;
