@@ -102,13 +102,17 @@ QUIET_DB = "-45d"    # below this a piece's edge counts as silence
 FADE = 0.006         # seconds of ramp at each cut
 
 
+# sox dithers to 16 bits with fresh noise each run unless told to repeat itself.
+SOX = ["sox", "-R"]
+
+
 def run(args, **kw):
     return subprocess.run(args, check=True, capture_output=True, text=True, **kw)
 
 
 def stats(wav: pathlib.Path) -> tuple[float, float, float]:
     """(duration s, peak, RMS) of a sound file, as sox measures them."""
-    out = run(["sox", str(wav), "-n", "stat"]).stderr
+    out = run([*SOX, str(wav), "-n", "stat"]).stderr
     value = {m.group(1).strip(): float(m.group(2))
              for m in re.finditer(r"^([A-Za-z ()]+):\s+(-?[\d.e+-]+|nan)$", out, re.M)}
     peak = max(abs(value["Maximum amplitude"]), abs(value["Minimum amplitude"]))
@@ -117,7 +121,7 @@ def stats(wav: pathlib.Path) -> tuple[float, float, float]:
 
 def trim(src: pathlib.Path, dst: pathlib.Path) -> None:
     """Mono 44.1 kHz float copy without leading or trailing silence."""
-    run(["sox", str(src), "-b", "32", "-e", "floating-point", "-c", "1", str(dst),
+    run([*SOX, str(src), "-b", "32", "-e", "floating-point", "-c", "1", str(dst),
          "rate", "-v", "44100",
          # each cut lands mid-wave: without a ramp a piece starts and ends with a click
          "silence", "1", "0.005", QUIET_DB, "fade", "h", f"{FADE}", "reverse",
@@ -185,12 +189,12 @@ def assemble(pieces: list[pathlib.Path], gap: float, work: pathlib.Path, name: s
              out_dir: pathlib.Path) -> dict:
     """Joins the trimmed pieces with gaps, levels, encodes; returns the file's facts."""
     voiced = work / f"{name}.voiced.wav"
-    run(["sox", *map(str, pieces), str(voiced)])
+    run([*SOX, *map(str, pieces), str(voiced)])
     _, peak, rms = stats(voiced)
     gain = min(TARGET_RMS / rms, PEAK_LIMIT / peak)
 
     silence = work / "gap.wav"
-    run(["sox", "-n", "-r", "44100", "-c", "1", "-b", "32", "-e", "floating-point",
+    run([*SOX, "-n", "-r", "44100", "-c", "1", "-b", "32", "-e", "floating-point",
          str(silence), "trim", "0", f"{gap}"])
     sequence = []
     for i, piece in enumerate(pieces):
@@ -201,7 +205,7 @@ def assemble(pieces: list[pathlib.Path], gap: float, work: pathlib.Path, name: s
     mono = name in MONO
     rate = 22050 if name in LOW_RATE else 44100
     final = work / f"{name}.wav"
-    run(["sox", *map(str, sequence), "-b", "16", "-c", "1" if mono else "2", str(final),
+    run([*SOX, *map(str, sequence), "-b", "16", "-c", "1" if mono else "2", str(final),
          "vol", f"{gain:.6f}", "rate", "-v", str(rate), "pad", f"{EDGE}", f"{EDGE}"])
     duration, peak, rms = stats(final)
 
