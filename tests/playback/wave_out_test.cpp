@@ -1,5 +1,6 @@
 // WaveOut against the scripted device: device choice, the Write rules call by call, the buffer
-// lent for filling never being one the device still reads, and the 10 s bound.
+// lent for filling never being one the device still reads, and the 10 s bound; and the real
+// completion signal.
 #include "scripted_device.h"
 
 #include "mplay/WaveOut.h"
@@ -8,7 +9,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 namespace {
 
@@ -273,6 +276,42 @@ TEST(WaveOutOpen, ReopeningStartsAFreshPlayback) {
     count = 0;
     out.Write(count); // a first write again: nothing queued
     EXPECT_TRUE(device.queued.empty());
+}
+
+} // namespace
+
+namespace {
+
+TEST(BufferDoneSignal, KeepsEveryCompletionUntilAWaitTakesIt) {
+    mplay::BufferDoneSignal signal;
+    EXPECT_FALSE(signal.WaitFor(std::chrono::milliseconds(0)));
+    signal.Set();
+    signal.Set();
+    EXPECT_TRUE(signal.WaitFor(std::chrono::milliseconds(0)));
+    EXPECT_TRUE(signal.TryConsume());
+    EXPECT_FALSE(signal.TryConsume());
+    signal.Set();
+    signal.Reset();
+    EXPECT_FALSE(signal.TryConsume());
+}
+
+TEST(BufferDoneSignal, AWaitEndsAtItsBoundOrAtTheSet) {
+    using Clock = std::chrono::steady_clock;
+    mplay::BufferDoneSignal signal;
+    auto start = Clock::now();
+    // 999 ms: the deadline's nanoseconds nearly always carry into its seconds.
+    EXPECT_FALSE(signal.WaitFor(std::chrono::milliseconds(999)));
+    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(999));
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(1999));
+
+    start = Clock::now();
+    std::thread setter([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        signal.Set();
+    });
+    EXPECT_TRUE(signal.WaitFor(std::chrono::milliseconds(10000)));
+    setter.join();
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(2000));
 }
 
 } // namespace
