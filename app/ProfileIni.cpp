@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringDecoder>
+#include <QStringEncoder>
 
 #include <cstdint>
 
@@ -159,23 +161,49 @@ bool EndsWithLineEnd(const QByteArray& t) {
     return t.isEmpty() || t.endsWith('\n') || t.endsWith('\r');
 }
 
+// A file's text as the line scanner sees it. Files marked as UTF-16 (what an editor's
+// "Unicode" saving makes) are worked on in UTF-8 and written back in their own encoding, so that
+// our ASCII lines never land in the middle of wide text.
+struct FileText {
+    QByteArray text;
+    std::optional<QStringConverter::Encoding> wide;
+    bool rewritable = true; // false when the text cannot be written back unchanged
+};
+
+QByteArray Encoded(const QByteArray& text, const std::optional<QStringConverter::Encoding>& wide) {
+    if (!wide)
+        return text;
+    QStringEncoder encode(*wide, QStringConverter::Flag::WriteBom);
+    return encode(QString::fromUtf8(text));
+}
+
 // Reads a whole regular file within the size bound. A missing file is empty text; anything that
 // is there but cannot be read whole (a directory, a device, no permission) is nullopt.
-std::optional<QByteArray> ReadFile(const QString& path, bool& exists) {
+std::optional<FileText> ReadFile(const QString& path) {
     const QFileInfo info(path);
-    exists = info.exists() || info.isSymLink();
-    if (!exists)
-        return QByteArray();
+    if (!info.exists() && !info.isSymLink())
+        return FileText{};
     // Only regular files: opening a pipe or device could block or never end.
     if (!info.isFile())
         return std::nullopt;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    QByteArray bytes = file.read(kMaxFileSize + 1);
+    const QByteArray bytes = file.read(kMaxFileSize + 1);
     if (bytes.size() > kMaxFileSize || file.error() != QFileDevice::NoError)
         return std::nullopt;
-    return bytes;
+
+    FileText f;
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
+        f.wide = bytes.startsWith("\xFF") ? QStringConverter::Utf16LE : QStringConverter::Utf16BE;
+        QStringDecoder decode(*f.wide);
+        const QString decoded = decode(bytes);
+        f.text = decoded.toUtf8();
+        f.rewritable = !decode.hasError() && Encoded(f.text, f.wide) == bytes;
+    } else {
+        f.text = bytes;
+    }
+    return f;
 }
 
 } // namespace
@@ -261,11 +289,10 @@ int ParseInt(const QByteArray& value) {
 }
 
 int ReadInt(const QString& section, const QString& key, int defaultValue, const QString& path) {
-    bool exists = false;
-    const std::optional<QByteArray> text = ReadFile(path, exists);
-    if (!text)
+    const std::optional<FileText> file = ReadFile(path);
+    if (!file)
         return defaultValue;
-    const std::optional<QByteArray> value = FindValue(*text, section.toUtf8(), key.toUtf8());
+    const std::optional<QByteArray> value = FindValue(file->text, section.toUtf8(), key.toUtf8());
     if (!value || value->isEmpty())
         return defaultValue;
     return ParseInt(*value);
@@ -284,9 +311,8 @@ bool WriteString(const QString& section, const QString& key, const QString& valu
         s.contains(']') || k.contains('=') || k.trimmed() != k || s.trimmed() != s)
         return false;
 
-    bool exists = false;
-    const std::optional<QByteArray> text = ReadFile(path, exists);
-    if (!text) // never replace a file we could not read whole
+    const std::optional<FileText> old = ReadFile(path);
+    if (!old || !old->rewritable) // never replace what we could not read whole and exactly
         return false;
 
     QSaveFile file(path);
@@ -294,7 +320,7 @@ bool WriteString(const QString& section, const QString& key, const QString& valu
     file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    const QByteArray out = WithValue(*text, s, k, v);
+    const QByteArray out = Encoded(WithValue(old->text, s, k, v), old->wide);
     if (file.write(out) != out.size()) {
         file.cancelWriting();
         return false;

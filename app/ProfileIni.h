@@ -4,6 +4,7 @@
 //   - CR, LF and CRLF line ends are all accepted; lines starting with ';' are comments;
 //   - the first matching section and the first matching key in it win;
 //   - writing one key rewrites only that key's value and leaves every other byte of the file;
+//   - files marked as UTF-16 are read and rewritten in UTF-16;
 //   - a missing file reads as empty and is created by the first write;
 //   - failures are reported through the return value only, never to the user.
 #pragma once

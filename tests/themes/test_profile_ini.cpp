@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 
 #include <cstdint>
@@ -173,6 +174,22 @@ TEST_F(ProfileFile, BinaryContentIsHarmlessAndKept) {
     const QByteArray after = Slurp(Path());
     EXPECT_TRUE(after.startsWith(junk));
     EXPECT_EQ(ReadInt("Skin", "default", 1, Path()), 3);
+}
+
+TEST_F(ProfileFile, WideFilesStayWide) {
+    const QString text = QStringLiteral("; 设置\r\n[Skin]\r\ndefault=5\r\n");
+    for (const auto encoding : {QStringConverter::Utf16LE, QStringConverter::Utf16BE}) {
+        QStringEncoder encode(encoding, QStringConverter::Flag::WriteBom);
+        Spit(Path(), encode(text));
+        EXPECT_EQ(ReadInt("Skin", "default", 1, Path()), 5);
+        ASSERT_TRUE(WriteString("Skin", "default", "2", Path()));
+        QStringEncoder expect(encoding, QStringConverter::Flag::WriteBom);
+        EXPECT_EQ(Slurp(Path()), QByteArray(expect(QString(text).replace("=5", "=2"))));
+    }
+    // Wide text that does not decode cleanly is read as far as it goes but never rewritten.
+    Spit(Path(), QByteArray("\xFF\xFE[\0S\0", 6) + QByteArray(1, '\xD8'));
+    EXPECT_FALSE(WriteString("Skin", "default", "2", Path()));
+    EXPECT_EQ(QFileInfo(Path()).size(), 7);
 }
 
 TEST_F(ProfileFile, WhatCannotBeReadOrWrittenIsSilent) {
