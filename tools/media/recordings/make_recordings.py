@@ -34,8 +34,8 @@ ROOT = HERE.parents[2]
 LESSONS = ROOT / "tools" / "media" / "lessons" / "examples.json"
 MANIFEST = HERE / "manifest.json"
 
-# code, espeak-ng voice, phonemes. en-us says ɒ as ɑː and r-colours the centring
-# diphthongs, so those take en-gb. Lone consonants: fricatives, nasals and
+# code, espeak-ng voice, phonemes. en-us says ɒ as ɑː and r-colours ɜː and the
+# centring diphthongs, so those take en-gb. Lone consonants: fricatives, nasals and
 # approximants are sustained (repeated or syllabic phonemes), plosives, affricates
 # and r, which espeak-ng cannot hold, are released into a short neutral vowel.
 SOUNDS = [
@@ -43,7 +43,7 @@ SOUNDS = [
     ("Q", "en-us", "'V"), ("C", "en-gb", "'0"), ("u", "en-us", "'U"),
     ("E", "en-us", "'@"),
     ("i:", "en-us", "'i:"), ("B:", "en-us", "'A:"), ("C:", "en-us", "'O:"),
-    ("u:", "en-us", "'u:"), ("E:", "en-us", "'3:"),
+    ("u:", "en-us", "'u:"), ("E:", "en-gb", "'3:"),
     ("ei", "en-us", "'eI"), ("ai", "en-us", "'aI"), ("Ci", "en-us", "'OI"),
     ("iE", "en-gb", "'i@"), ("ZE", "en-gb", "'e@"), ("CE", "en-gb", "'O:@"),
     ("uE", "en-gb", "'U@"), ("Eu", "en-us", "'@U"), ("au", "en-us", "'aU"),
