@@ -21,6 +21,9 @@ class AudioOutput {
     // Stops at once: buffers not yet played are dropped without a completion notice. Once it
     // returns, the device no longer reads any queued bytes and reports nothing more.
     virtual void Stop() = 0;
+    // True once the device has stopped playing on its own (its server went away, say): it will
+    // report nothing more. It then also sets the completion signal once, to end a wait.
+    virtual bool Failed() const { return false; }
 };
 
 class AudioDevice {

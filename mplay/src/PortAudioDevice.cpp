@@ -132,6 +132,7 @@ class PortAudioOutput final : public AudioOutput {
             m_stream = nullptr;
             return false;
         }
+        Pa_SetStreamFinishedCallback(m_stream, &PortAudioOutput::Finished);
         const PaStreamInfo* streamInfo = Pa_GetStreamInfo(m_stream);
         if (streamInfo != nullptr && streamInfo->outputLatency > 0) {
             m_nominalLatencyFrames =
@@ -152,9 +153,14 @@ class PortAudioOutput final : public AudioOutput {
         if (!m_started && m_stream != nullptr) {
             std::lock_guard lock(g_paMutex);
             m_started = Pa_StartStream(m_stream) == paNoError;
+            if (!m_started) {
+                m_failed.store(true);
+            }
         }
         return m_started;
     }
+
+    bool Failed() const override { return m_failed.load(); }
 
     // m_stream belongs to the worker that opened the output; only the calls need the lock.
     void Stop() override {
@@ -162,6 +168,7 @@ class PortAudioOutput final : public AudioOutput {
             return;
         }
         std::lock_guard lock(g_paMutex);
+        m_stopping.store(true);
         Pa_AbortStream(m_stream);
         Pa_CloseStream(m_stream);
         m_stream = nullptr;
@@ -181,6 +188,15 @@ class PortAudioOutput final : public AudioOutput {
                         const PaStreamCallbackTimeInfo* time, PaStreamCallbackFlags, void* user) {
         static_cast<PortAudioOutput*>(user)->Fill(static_cast<uint8_t*>(output), frames, time);
         return paContinue;
+    }
+
+    // The stream has become inactive: at our stop, or on its own when the device failed.
+    static void Finished(void* user) {
+        auto* self = static_cast<PortAudioOutput*>(user);
+        if (!self->m_stopping.load()) {
+            self->m_failed.store(true);
+            self->m_onDone();
+        }
     }
 
     // Runs on the audio thread: copies and counts, nothing that can block.
@@ -250,6 +266,8 @@ class PortAudioOutput final : public AudioOutput {
     uint32_t m_offset = 0;           // callback only: bytes copied of slot m_consumed
     uint64_t m_framesHanded = 0;     // callback only
     bool m_soundStarted = false;     // callback only
+    std::atomic<bool> m_stopping{false};
+    std::atomic<bool> m_failed{false};
 };
 
 class PortAudioBackend final : public AudioDevice {

@@ -158,8 +158,9 @@ void WaveOut::Wait() {
     // The result is not looked at: a device that never reports goes on after the bound.
     m_system->Wait(BufferDoneEvent(), std::chrono::milliseconds(kWaitMilliseconds));
     // The buffer about to be lent may still be with a device that is being stopped; stopping it
-    // here makes every buffer ours again.
-    if (StopRequested()) {
+    // here makes every buffer ours again. A device that has failed would only make every later
+    // wait run to its bound.
+    if (StopRequested() || m_device->Failed()) {
         StopDevice();
     }
 }

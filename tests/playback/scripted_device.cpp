@@ -30,6 +30,8 @@ class ScriptedOutput final : public mplay::AudioOutput {
         return true;
     }
 
+    bool Failed() const override { return m_device.fails; }
+
     void Stop() override {
         if (!m_device.m_open) {
             return;
@@ -84,6 +86,11 @@ void ScriptedDevice::DeliverDue() {
 
 bool ScriptedDevice::Wait(mplay::BufferDoneSignal& signal, std::chrono::milliseconds timeout) {
     const double startMs = nowMs;
+    if (fails) {
+        waits.push_back(0);
+        log.push_back("wait 0");
+        return true;
+    }
     DeliverDue();
     bool got = signal.TryConsume();
     if (!got && m_open && reportsCompletion) {

@@ -27,6 +27,7 @@ class ScriptedDevice final : public mplay::AudioDevice {
     std::set<int> refusing; // refuse the format
     int deviceCount = 0;
     bool reportsCompletion = true;
+    bool fails = false; // stops on its own: a wait ends at once, and nothing is reported
 
     // Record.
     double nowMs = 0;

@@ -105,6 +105,19 @@ TEST_F(SoundPathTest, ANewerRequestCutsTheOldPassAndIsHeardWhole) {
     EXPECT_LT(heard, Seconds(pcm.size()) + 1.0);
 }
 
+TEST_F(SoundPathTest, AServerThatGoesAwayEndsThePassAtOnce) {
+    const std::string longer = sonavix::test::MakeToneRecording(5.0, PulseServer::kRate, 2);
+    ASSERT_FALSE(longer.empty());
+    const auto mp3 = sonavix::test::ReadBytes(longer);
+    std::thread pass([&] { mplay::PlayMemory(mp3.data(), static_cast<uint32_t>(mp3.size())); });
+    std::this_thread::sleep_for(700ms);
+    const auto gone = Clock::now();
+    m_server.Stop();
+    pass.join();
+    // Rather than one 10 s wait per remaining buffer.
+    EXPECT_LT(Seconds(Clock::now() - gone), 2.0);
+}
+
 bool HasSoundCard() {
     std::ifstream cards("/proc/asound/cards");
     std::string first;

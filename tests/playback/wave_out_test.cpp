@@ -204,6 +204,24 @@ TEST(WaveOutWrite, ADeviceThatNeverReportsReleasesEachWaitAfterTenSeconds) {
     EXPECT_EQ(device.waits, (std::vector<double>{10000, 10000, 10000}));
 }
 
+TEST(WaveOutWrite, ADeviceThatFailsIsStoppedAndNoLongerWaitedFor) {
+    ScriptedDevice device;
+    WaveOut out;
+    ASSERT_TRUE(out.Open(kRate, 16, kBlock));
+    uint32_t capacity = 0;
+    out.GetBuffer(capacity);
+    uint32_t count = kCapacity + 10;
+    out.Write(count);
+    device.fails = true;
+    for (uint32_t n : {kCapacity + 10, kCapacity + 10, 100u, 0u}) {
+        count = n;
+        EXPECT_NE(out.Write(count), nullptr);
+    }
+    EXPECT_EQ(device.stops, 1);
+    EXPECT_EQ(device.waits, std::vector<double>{0});
+    EXPECT_EQ(device.queued.size(), 2u);
+}
+
 TEST(WaveOutWrite, ACountPastTheBufferIsCutToTheBuffer) {
     ScriptedDevice device;
     WaveOut out;

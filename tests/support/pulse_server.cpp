@@ -55,6 +55,11 @@ PulseServer::~PulseServer() {
     }
 }
 
+void PulseServer::Stop() {
+    Terminate(m_recorder);
+    Terminate(m_daemon);
+}
+
 bool PulseServer::Run(const std::vector<std::string>& args, const std::string& out,
                       pid_t& pid) const {
     std::vector<char*> argv;

@@ -23,6 +23,8 @@ class PulseServer {
     // Starts the daemon and points PULSE_SERVER of this process at it. False (with the reason
     // in error) when it does not come up within a few seconds.
     bool Start(std::string& error);
+    // Ends the daemon, as when a desktop's sound server goes away.
+    void Stop();
     // Value for PULSE_SERVER.
     std::string Address() const { return "unix:" + m_dir + "/native"; }
 
