@@ -72,10 +72,11 @@ ESPEAK_TOKENS = sorted(
      "O2", "aa", "e#"}, key=len, reverse=True)
 
 # Festival's phones (US radio set) that say each sound; a word passes when one of
-# the sequences occurs in its phones.
+# the sequences occurs in its phones. ɒ has no American vowel of its own, so its words
+# may take ɑ; an ɔː word said with ɑ (the voice merges "caught" with "cot") may not.
 FESTIVAL_SOUND = {
     "i": ["ih"], "e": ["eh"], "A": ["ae"], "Q": ["ah"], "C": ["aa", "ao"], "u": ["uh"],
-    "E": ["ax", "ah", "er"], "i:": ["iy"], "B:": ["aa"], "C:": ["ao", "aa"],
+    "E": ["ax", "ah", "er"], "i:": ["iy"], "B:": ["aa"], "C:": ["ao"],
     "u:": ["uw"], "E:": ["er"], "ei": ["ey"], "ai": ["ay"], "Ci": ["oy"],
     "iE": ["ih r", "iy r", "iy ax", "iy ah"], "ZE": ["eh r", "ey r", "ae r"],
     "CE": ["ao r", "ow r"], "uE": ["uh r", "uw r", "er"], "Eu": ["ow"], "au": ["aw"],
@@ -92,6 +93,8 @@ MONO = {"3.mp3", "10.mp3", "17.mp3", "24.mp3", "31.mp3", "38.mp3", "41.mp3",
 LOW_RATE = {"6.mp3", "13.mp3", "20.mp3", "27.mp3", "34.mp3", "41.mp3",
             "2-2.mp3", "9-9.mp3", "16-16.mp3", "23-23.mp3", "30-30.mp3", "37-37.mp3",
             "44-44.mp3"}
+
+FALLBACK_VOICE = "en-us+f3"  # for words Festival does not say right
 
 SYMBOL_GAP = 0.5     # seconds between the two sayings of a sound
 WORD_GAP = 0.45      # seconds between example words
@@ -246,9 +249,10 @@ def make_examples(n: int, entry: dict, work: pathlib.Path, out_dir: pathlib.Path
         if wav.exists() and says_sound(code, phones):
             engine = "festival us-slt"
         else:
+            # a female variant, so that the voice does not change sex mid-recording
             wav = work / f"{n}-espeak{i}.wav"
-            espeak("en-us", words[i], wav)
-            engine = "espeak-ng en-us"
+            espeak(FALLBACK_VOICE, words[i], wav)
+            engine = f"espeak-ng {FALLBACK_VOICE}"
         trim(wav, piece)
         pieces.append(piece)
         spoken.append({"word": words[i], "voice": engine, "festival": " ".join(phones),
