@@ -165,6 +165,9 @@ int main(int argc, char** argv) {
     Report("request -> first buffer queued", queued);
     Report("request -> first sample to device", handed);
     Report("request -> first sample heard", heard);
+    std::printf("  (heard: the output time PortAudio gives the callback; a fresh stream's device "
+                "buffer is empty, so it adds nothing, and the server's own buffering is not in "
+                "it)\n");
     std::printf("  first request of the process (starts the sound library): heard after %.1f ms\n",
                 first.heard);
     std::string command;
