@@ -7,12 +7,102 @@
 #include "mplay/Tables.h"
 
 #include <algorithm>
+#include <array>
+#include <functional>
 
 namespace mplay {
 namespace {
 
 constexpr int kLines = 576;
 constexpr int kMaxCodeBits = 32;
+constexpr int32_t kSlotMask = LayerIIIDecoder::kReservoirSize - 1;
+
+// The tree walk done in advance for every pattern of the next kPeekBits bits: how many of them
+// the walk takes and where it stops, at a leaf, at a node that needs more bits, or outside the
+// table (which only broken tree data can reach). Decoding then takes the bits at once and walks
+// on bit by bit only from a node.
+constexpr int kPeekBits = 8;
+enum class PeekEnd : uint8_t { Leaf, Node, Outside };
+struct PeekEntry {
+    uint16_t value; // the leaf byte, or the node to go on from
+    uint8_t bits;
+    PeekEnd end;
+};
+using PeekTable = std::array<PeekEntry, 1u << kPeekBits>;
+
+PeekEntry WalkPattern(const HuffTable& table, uint32_t pattern) {
+    uint32_t index = 0;
+    int bits = 0;
+    while (table.tree[index][0] != 0) {
+        if (bits == kPeekBits) {
+            return {static_cast<uint16_t>(index), static_cast<uint8_t>(bits), PeekEnd::Node};
+        }
+        const uint32_t bit = (pattern >> (kPeekBits - 1 - bits)) & 1;
+        ++bits;
+        uint32_t step = table.tree[index][bit];
+        index += step;
+        while (step >= 250 && index < table.treelen) {
+            step = table.tree[index][bit];
+            index += step;
+        }
+        if (index >= table.treelen) {
+            return {0, static_cast<uint8_t>(bits), PeekEnd::Outside};
+        }
+    }
+    return {table.tree[index][1], static_cast<uint8_t>(bits), PeekEnd::Leaf};
+}
+
+const std::array<PeekTable, 34> g_peekTables = [] {
+    std::array<PeekTable, 34> all{};
+    for (size_t t = 0; t < all.size(); ++t) {
+        if (g_huffTables[t].treelen != 0 && g_huffTables[t].treelen <= 0xFFFF) {
+            for (uint32_t pattern = 0; pattern < all[t].size(); ++pattern) {
+                all[t][pattern] = WalkPattern(g_huffTables[t], pattern);
+            }
+        }
+    }
+    return all;
+}();
+
+const PeekTable* PeekTableFor(const HuffTable& table) {
+    const std::less<const HuffTable*> before;
+    if (before(&table, g_huffTables) || !before(&table, g_huffTables + 34) ||
+        table.treelen > 0xFFFF) {
+        return nullptr;
+    }
+    return &g_peekTables[static_cast<size_t>(&table - g_huffTables)];
+}
+
+// The next kPeekBits reservoir bits as Get1Bit would return them, without taking them.
+uint32_t PeekBits(const uint32_t* ring, int32_t byte, int32_t left) {
+    static_assert(kPeekBits <= 9, "two reservoir bytes hold at least nine unread bits");
+    if (left == 0) {
+        left = 8;
+        ++byte;
+    }
+    const uint32_t window = ((ring[byte & kSlotMask] & 0xFF & ((1u << left) - 1)) << 8) |
+                            (ring[(byte + 1) & kSlotMask] & 0xFF);
+    return (window >> (left + 8 - kPeekBits)) & ((1u << kPeekBits) - 1);
+}
+
+// Takes n bits (n <= 8) and leaves the counters exactly as n calls of Get1Bit would.
+void SkipBits(int32_t& bitsRead, int32_t& byte, int32_t& left, int n) {
+    if (n <= 0) {
+        return;
+    }
+    bitsRead += n;
+    if (left == 0) {
+        left = 8;
+        ++byte;
+    }
+    if (n <= left) {
+        left -= n;
+        return;
+    }
+    const int rest = n - left;
+    byte += (rest + 7) / 8;
+    left = (8 - rest % 8) % 8;
+}
 
 bool IsQuadrupleTable(const HuffTable& table) {
     return table.name[0] == '3' && (table.name[1] == '2' || table.name[1] == '3') &&
@@ -34,26 +124,42 @@ void LayerIIIDecoder::DecodePair(const HuffTable& table, int32_t& x, int32_t& y,
         return;
     }
 
-    // Walk the tree one bit per node; the bounds hold for any tree data, not just ours.
+    // The first bits through the lookup, when the table has one; it ends where the walk below
+    // would after as many bits.
     uint32_t index = 0;
     int bits = 0;
-    while (table.tree[index][0] != 0) {
-        if (bits == kMaxCodeBits) {
+    PeekEnd end = PeekEnd::Node;
+    if (const PeekTable* peek = PeekTableFor(table)) {
+        const PeekEntry entry = (*peek)[PeekBits(m_reservoir, m_resByte, m_resBitsLeft)];
+        SkipBits(m_resBitsRead, m_resByte, m_resBitsLeft, entry.bits);
+        if (entry.end == PeekEnd::Outside) {
             return;
         }
-        const uint32_t bit = Get1Bit();
-        ++bits;
-        uint32_t step = table.tree[index][bit];
-        index += step;
-        while (step >= 250 && index < table.treelen) {
-            step = table.tree[index][bit];
-            index += step;
-        }
-        if (index >= table.treelen) {
-            return;
-        }
+        end = entry.end;
+        index = entry.value;
+        bits = entry.bits;
     }
-    const uint32_t leaf = table.tree[index][1];
+    uint32_t leaf = index;
+    if (end == PeekEnd::Node) {
+        // Walk the tree one bit per node; the bounds hold for any tree data, not just ours.
+        while (table.tree[index][0] != 0) {
+            if (bits == kMaxCodeBits) {
+                return;
+            }
+            const uint32_t bit = Get1Bit();
+            ++bits;
+            uint32_t step = table.tree[index][bit];
+            index += step;
+            while (step >= 250 && index < table.treelen) {
+                step = table.tree[index][bit];
+                index += step;
+            }
+            if (index >= table.treelen) {
+                return;
+            }
+        }
+        leaf = table.tree[index][1];
+    }
 
     if (IsQuadrupleTable(table)) {
         v = static_cast<int32_t>((leaf >> 3) & 1);

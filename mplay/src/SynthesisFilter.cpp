@@ -2,12 +2,17 @@
 //   in:  32 subband samples of one time slot (InputSample), full scale 1.0
 //   out: 32 PCM values per CalculatePcmSamples, multiplied by 32767 and converted by the
 //        callback (or ClipSample) into buffer[2 * position + channel]
-// The 1024-value V shift register of the standard is kept as two 512-value buffers of 32 rows by
-// 16 columns, written at a rotating column, so nothing moves per time slot; the window is stored
-// transposed so that each output sample reads 16 consecutive coefficients.
+// The 1024-value V shift register of the standard is kept as two 512-value buffers of 16 columns
+// of 32 rows, written at a rotating column, so nothing moves per time slot. Each column is
+// contiguous (entry 32 * column + row) and the window is regrouped to match, so that the 32
+// output sums of a time slot run side by side over contiguous data and vectorise; each sum still
+// adds its 16 products in the same order, so the results are those of one sum at a time.
 #include "mplay/SynthesisFilter.h"
 
+#include "mplay/FrameLoop.h"
 #include "mplay/Tables.h"
+
+#include <array>
 
 #include <cmath>
 #include <numbers>
@@ -62,6 +67,17 @@ void Butterflies16(double* x, const DctCoefficients& c) {
     }
 }
 
+// The window by tap: entry 32 * k + j is coefficient k of output sample j.
+const std::array<double, 512> g_windowByTap = [] {
+    std::array<double, 512> w{};
+    for (int j = 0; j < 32; ++j) {
+        for (int k = 0; k < 16; ++k) {
+            w[32 * k + j] = g_synthWindow[16 * j + k];
+        }
+    }
+    return w;
+}();
+
 } // namespace
 
 const DctCoefficients g_dctCoefficients = ComputeDctCoefficients();
@@ -83,11 +99,6 @@ void SynthesisFilter::Reset() {
     for (double& e : m_eq) {
         e = 1.0;
     }
-}
-
-double SynthesisFilter::InputSample(double sample, int32_t subband) {
-    m_samples[subband & 31] = sample * m_eq[subband & 31];
-    return std::fabs(sample);
 }
 
 void SynthesisFilter::ComputeNewV() {
@@ -150,22 +161,21 @@ void SynthesisFilter::ComputeNewV() {
 
     // The first half of the new V values goes into the buffer windowed next, the second half into
     // the other one, both at the current column.
-    double* a = m_actualV;
-    double* b = (m_actualV == m_v1) ? m_v2 : m_v1;
-    const int p = m_writePos;
+    double* a = m_actualV + 32 * m_writePos;
+    double* b = ((m_actualV == m_v1) ? m_v2 : m_v1) + 32 * m_writePos;
     for (int i = 0; i < 16; ++i) {
-        a[p + 16 * i] = v[i];
+        a[i] = v[i];
     }
-    a[p + 256] = 0.0;
+    a[16] = 0.0;
     for (int i = 1; i < 16; ++i) {
-        a[p + 16 * (16 + i)] = -v[16 - i];
+        a[16 + i] = -v[16 - i];
     }
-    b[p] = -v[0];
+    b[0] = -v[0];
     for (int i = 1; i <= 16; ++i) {
-        b[p + 16 * i] = v[15 + i];
+        b[i] = v[15 + i];
     }
     for (int i = 1; i < 16; ++i) {
-        b[p + 16 * (16 + i)] = v[31 - i];
+        b[16 + i] = v[31 - i];
     }
 }
 
@@ -174,21 +184,32 @@ int32_t SynthesisFilter::CalculatePcmSamples(int16_t* buffer, int32_t& written, 
     const double* a = m_actualV;
     const int p = m_writePos;
     ComputeNewV();
-    for (int j = 0; j < 32; ++j) {
-        const double* v = a + 16 * j;
-        const double* d = g_synthWindow + 16 * j;
-        double sum = 0.0;
-        for (int k = 0; k < 16; ++k) {
-            sum += v[(p - k) & 15] * d[k];
+    // Tap k of every output sample reads column p - k.
+    double sums[32] = {};
+    for (int k = 0; k < 16; ++k) {
+        const double* v = a + 32 * ((p - k) & 15);
+        const double* d = g_windowByTap.data() + 32 * k;
+        for (int j = 0; j < 32; ++j) {
+            sums[j] += v[j] * d[j];
         }
-        double value = 32767.0 * sum;
-        if (buffer) {
-            const int32_t pcm = callback ? callback(&value, nullptr, m_channel) : ClipSample(value);
-            buffer[2 * position + m_channel] = static_cast<int16_t>(pcm);
-        }
-        ++position;
-        ++written;
     }
+    if (buffer) {
+        int16_t* out = buffer + 2 * position + m_channel;
+        // The player's own converter is the clip below; calling it through the pointer per
+        // value would cost more than the conversion itself.
+        if (callback == nullptr || callback == SampleToPcm) {
+            for (int j = 0; j < 32; ++j) {
+                out[2 * j] = ClipSample(32767.0 * sums[j]);
+            }
+        } else {
+            for (int j = 0; j < 32; ++j) {
+                double value = 32767.0 * sums[j];
+                out[2 * j] = static_cast<int16_t>(callback(&value, nullptr, m_channel));
+            }
+        }
+    }
+    position += 32;
+    written += 32;
     m_writePos = (p + 1) & 15;
     m_actualV = (m_actualV == m_v1) ? m_v2 : m_v1;
     return 1;

@@ -126,7 +126,7 @@ TEST(SynthesisFilter, WritesColumn15FirstThenColumn0) {
     int32_t position = 0;
     auto columnUsed = [](const double* v, int column) {
         for (int row = 0; row < 32; ++row) {
-            if (v[16 * row + column] != 0.0) {
+            if (v[32 * column + row] != 0.0) {
                 return true;
             }
         }
