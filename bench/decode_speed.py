@@ -1,0 +1,101 @@
+#!/usr/bin/python3
+"""Decoding speed of sonavix-decode against ffmpeg and mpg123 on the same files, each pinned to
+one core, runs interleaved so that a noisy machine slows every decoder alike. Prints the median
+wall time of each command, x-realtime and Sonavix's ratio to each peer."""
+import argparse
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import time
+
+BITRATES = [0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320]
+RATES = [44100, 48000, 32000]
+
+
+def stream_facts(path):
+    """Duration in seconds and the share of joint-stereo frames coded middle/side (MPEG-1 only)."""
+    data = open(path, "rb").read()
+    pos = 0
+    if data[:3] == b"ID3" and len(data) >= 10:
+        pos = 10 + ((data[6] << 21) | (data[7] << 14) | (data[8] << 7) | data[9])
+    frames = ms = 0
+    rate = 44100
+    while pos + 4 <= len(data):
+        h = int.from_bytes(data[pos:pos + 4], "big")
+        if (h >> 21) != 0x7FF or ((h >> 17) & 3) != 1 or ((h >> 19) & 1) != 1:
+            pos += 1
+            continue
+        br, sf = (h >> 12) & 15, (h >> 10) & 3
+        if br in (0, 15) or sf == 3:
+            pos += 1
+            continue
+        rate = RATES[sf]
+        frames += 1
+        if ((h >> 6) & 3) == 1 and ((h >> 5) & 1):
+            ms += 1
+        pos += 144 * BITRATES[br] * 1000 // rate + ((h >> 9) & 1)
+    return frames * 1152 / rate, (ms / frames if frames else 0.0)
+
+
+def timed(cmd, core):
+    """Wall time and CPU time (user + system) of one pinned run. On a shared machine the CPU
+    time is the steadier figure: it leaves out the time the core was lent to others."""
+    pinned = ["taskset", "-c", str(core)] + cmd
+    start = time.perf_counter()
+    with open(os.devnull, "wb") as null:
+        proc = subprocess.Popen(pinned, stdout=null, stderr=subprocess.DEVNULL)
+        _, status, usage = os.wait4(proc.pid, 0)
+    wall = time.perf_counter() - start
+    if status != 0:
+        raise RuntimeError(f"{' '.join(cmd)} failed with status {status}")
+    return wall, usage.ru_utime + usage.ru_stime
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--decode", required=True, help="path of sonavix-decode")
+    ap.add_argument("--runs", type=int, default=5)
+    ap.add_argument("--core", type=int, default=1)
+    ap.add_argument("files", nargs="+")
+    args = ap.parse_args()
+
+    for path in args.files:
+        seconds, ms_share = stream_facts(path)
+        name = os.path.basename(path)
+        print(f"\n{name}: {seconds:.1f} s of audio, {ms_share * 100:.0f}% of frames middle/side")
+        decoders = [
+            ("sonavix", [args.decode, path, "/dev/null"]),
+            ("ffmpeg", ["ffmpeg", "-nostdin", "-loglevel", "error", "-i", path, "-f", "s16le",
+                        "-y", "/dev/null"]),
+            ("mpg123", ["mpg123", "-q", "-s", path]),
+            ("mpg123 generic", ["mpg123", "-q", "--cpu", "generic", "-s", path]),
+        ]
+        decoders = [d for d in decoders if shutil.which(d[1][0]) or os.path.exists(d[1][0])]
+        walls = {label: [] for label, _ in decoders}
+        cpus = {label: [] for label, _ in decoders}
+        for label, cmd in decoders:  # warm the page cache and the binaries once
+            timed(cmd, args.core)
+        for _ in range(args.runs):
+            for label, cmd in decoders:
+                wall, cpu = timed(cmd, args.core)
+                walls[label].append(wall)
+                cpus[label].append(cpu)
+        wall = {label: statistics.median(t) for label, t in walls.items()}
+        cpu = {label: statistics.median(t) for label, t in cpus.items()}
+        print(f"  pinned with taskset -c {args.core}, median of {args.runs} runs, CPU time (wall):")
+        for label, cmd in decoders:
+            print(f"  {label:15s} {cpu[label] * 1000:7.0f} ms {seconds / cpu[label]:6.0f}x realtime"
+                  f"  ({wall[label] * 1000:.0f} ms, {seconds / wall[label]:.0f}x)  $ {' '.join(cmd)}"
+                  + (" > /dev/null" if label.startswith("mpg123") else ""))
+        if "sonavix" in cpu:
+            for label in cpu:
+                if label != "sonavix":
+                    print(f"  sonavix vs {label:15s} {cpu[label] / cpu['sonavix']:5.2f}x as fast"
+                          f"  ({wall[label] / wall['sonavix']:.2f}x by wall time)")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Makes the benchmark recordings in DIR (once; existing files are kept):
+#   bench-stereo.mp3  10 min, 44.1 kHz, 128 kbit/s, plain stereo: speech, tones, noise, with
+#                     different content per channel
+#   bench-joint.mp3   the same length and rate, forced middle/side: a centred voice and tones
+#                     over a faint wide noise bed, so that nearly every frame is M/S coded
+set -euo pipefail
+dir="$1"
+mkdir -p "$dir"
+cd "$dir"
+[ -s bench-stereo.mp3 ] && [ -s bench-joint.mp3 ] && exit 0
+tmp="$(mktemp -d)"
+trap 'rm -rf "$tmp"' EXIT
+
+text="Sonavix decodes every recording itself. The quick brown fox jumps over the lazy dog, \
+while seven wise owls count thirty-three quiet stars. She sells sea shells by the sea shore; \
+a measure of treasure is a pleasure. Numbers: one, two, three, four, five, six, seven."
+espeak-ng -s 150 -w "$tmp/voice.wav" "$text"
+# One minute: 20 s of speech, 20 s of tones and sweeps, 15 s of noise, 5 s of a plucked chord.
+sox "$tmp/voice.wav" -r 44100 -c 1 "$tmp/voice44.wav" repeat 5 trim 0 20 pad 0 20
+sox "$tmp/voice44.wav" "$tmp/speech.wav" trim 0 20
+sox -n -r 44100 -c 1 "$tmp/tonesL.wav" synth 20 sine 220-1760 sine 330 gain -6
+sox -n -r 44100 -c 1 "$tmp/tonesR.wav" synth 20 square 110 sine 4000-200 gain -12
+sox -n -r 44100 -c 1 "$tmp/noiseL.wav" synth 15 pinknoise tremolo 3 60 gain -9
+sox -n -r 44100 -c 1 "$tmp/noiseR.wav" synth 15 brownnoise gain -6
+sox -n -r 44100 -c 1 "$tmp/pluck.wav" synth 5 pluck C3 pluck E3 pluck G3 gain -3
+sox "$tmp/speech.wav" "$tmp/tonesL.wav" "$tmp/noiseL.wav" "$tmp/pluck.wav" "$tmp/L.wav"
+sox "$tmp/speech.wav" "$tmp/tonesR.wav" "$tmp/noiseR.wav" "$tmp/pluck.wav" "$tmp/R.wav" \
+    reverse
+sox -M "$tmp/L.wav" "$tmp/R.wav" "$tmp/minute.wav"
+sox "$tmp/minute.wav" "$tmp/stereo.wav" repeat 9
+lame --quiet -b 128 -m s "$tmp/stereo.wav" bench-stereo.mp3
+
+# Middle/side: the same centred material in both channels plus a quiet decorrelated bed.
+sox "$tmp/speech.wav" "$tmp/tonesL.wav" "$tmp/noiseL.wav" "$tmp/pluck.wav" "$tmp/C.wav"
+sox -n -r 44100 -c 1 "$tmp/bedL.wav" synth 60 whitenoise gain -42
+sox -n -r 44100 -c 1 "$tmp/bedR.wav" synth 60 pinknoise gain -40
+sox -m "$tmp/C.wav" "$tmp/bedL.wav" "$tmp/JL.wav"
+sox -m "$tmp/C.wav" "$tmp/bedR.wav" "$tmp/JR.wav"
+sox -M "$tmp/JL.wav" "$tmp/JR.wav" "$tmp/jminute.wav"
+sox "$tmp/jminute.wav" "$tmp/joint.wav" repeat 9
+lame --quiet -b 128 -m f "$tmp/joint.wav" bench-joint.mp3
