@@ -7,11 +7,13 @@
 #include "AppIcons.h"
 #include "DialogUnits.h"
 #include "SymbolCatalogue.h"
+#include "SymbolCellDelegate.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -22,6 +24,8 @@
 #include <QTextBrowser>
 #include <QTextEdit>
 #include <QUrl>
+
+#include <algorithm>
 
 namespace {
 
@@ -41,13 +45,18 @@ int ListColumnWidth(int column) {
 
 QFont SymbolFont(int pixels) {
     QFont font(QStringLiteral("Sonavix Phonetic Plain"));
-    font.setPixelSize(pixels);
     font.setBold(true);
+    // Set explicitly, so the widget does not take the dialog font's hint (and with it another
+    // substitute face, of other metrics, when the symbol font is missing).
+    font.setStyleHint(QFont::AnyStyle);
+    font.setPixelSize(pixels);
     return font;
 }
 
 QString LinkHtml(const QString& href, const QString& text) {
-    return QStringLiteral("<a href=\"%1\">%2</a>").arg(href, text);
+    // A little leading keeps each line's underline clear of the next line.
+    return QStringLiteral("<p style=\"line-height:125%\"><a href=\"%1\">%2</a></p>")
+        .arg(href, text);
 }
 
 } // namespace
@@ -193,6 +202,7 @@ bool CDlgSonavix::OnInitDialog() {
     list->horizontalHeader()->hide();
     list->verticalHeader()->hide();
     list->setShowGrid(true);
+    list->setItemDelegate(new SymbolCellDelegate(list));
     list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list->setSelectionMode(QAbstractItemView::NoSelection);
     list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

@@ -56,6 +56,7 @@ class CDlgSonavix : public QDialog {
     bool IsWindowCreated() const { return m_bWindowCreated; }
     // Shows the program's home page in the web pane.
     void NavigateHome();
+    void SetCurrentBoxText(const QString& code);
     void StartWorker(const QString& path) const;
     QString MediaPath(const QString& suffix) const;
     static bool LoadDocument(const QString& path, QTextEdit* pane);

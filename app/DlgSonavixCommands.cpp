@@ -9,8 +9,13 @@
 
 #include "mplay/PlayThread.h"
 
+#include <algorithm>
+
+#include <QAbstractTextDocumentLayout>
 #include <QFile>
+#include <QFontMetrics>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTextEdit>
 
@@ -21,6 +26,21 @@ const QString kLoopAll = QStringLiteral("整体循环");
 const QString kStop = QStringLiteral("停止");
 
 } // namespace
+
+void CDlgSonavix::SetCurrentBoxText(const QString& code) {
+    m_editCurrent->setPlainText(code);
+    // The phonetic face's line box is far taller than its ink: scroll the line so that the ink
+    // of the symbols sits in the middle of the box instead of running off its bottom.
+    const QFontMetrics metrics(m_editCurrent->font());
+    const QRect ink = metrics.tightBoundingRect(QStringLiteral("dVtFCEiBZ"));
+    const int height = m_editCurrent->viewport()->height();
+    const double margin = m_editCurrent->document()->documentMargin();
+    const int baseline = (height - ink.height()) / 2 - ink.top();
+    m_editCurrent->document()->documentLayout()->documentSize(); // lays the line out now
+    QScrollBar* scroll = m_editCurrent->verticalScrollBar();
+    scroll->setValue(
+        std::clamp(static_cast<int>(margin) + metrics.ascent() - baseline, 0, scroll->maximum()));
+}
 
 QString CDlgSonavix::MediaPath(const QString& file) const {
     return m_strAppDir + file;
@@ -45,7 +65,7 @@ bool CDlgSonavix::LoadDocument(const QString& path, QTextEdit* pane) {
 
 void CDlgSonavix::SelectCurrent() {
     const int n = m_nCurrent;
-    m_editCurrent->setPlainText(m_arrSymbols.value(n));
+    SetCurrentBoxText(m_arrSymbols.value(n));
     LoadDocument(MediaPath(sonavix::RulesFile(n)), m_editRules);
     mplay::g_bRepeat.store(0);
     StartWorker(MediaPath(sonavix::RecordingFile(n)));
@@ -92,7 +112,7 @@ void CDlgSonavix::OnClickList(const QPoint& pos) {
         const int found = sonavix::FindSymbol(m_arrSymbols, cellText);
         if (found >= 0) {
             m_nCurrent = found;
-            m_editCurrent->setPlainText(cellText);
+            SetCurrentBoxText(cellText);
         }
     }
     SelectCurrent();
