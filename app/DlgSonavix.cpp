@@ -97,7 +97,7 @@ void CDlgSonavix::CreateControls() {
     auto pane = [&](const char* name, int x, int y, int w, int h) {
         auto* edit = new QTextEdit(this);
         place(edit, name, x, y, w, h);
-        edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        edit->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
         edit->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
         edit->setAcceptRichText(true);
         return edit;
