@@ -61,41 +61,17 @@ BitWriter EncodeSpectrum(const std::vector<int>& values, int bigValues, const in
 
 } // namespace
 
-// Every tree is complete and reaches every entry from the root through in-range distances, so a
-// walk with any bits ends on a leaf inside the array.
-TEST(HuffmanTrees, EveryPathEndsOnALeafInside) {
-    for (int t = 0; t < 34; ++t) {
-        const auto& table = g_huffTables[t];
-        if (table.treelen == 0) {
-            continue;
-        }
-        std::vector<int> reached(table.treelen, 0);
-        int leaves = 0;
-        // Depth-first over (entry, depth).
-        std::vector<std::pair<uint32_t, int>> stack = {{0u, 0}};
-        while (!stack.empty()) {
-            const auto [index, depth] = stack.back();
-            stack.pop_back();
-            ASSERT_LT(index, table.treelen) << "table " << t;
-            ++reached[index];
-            if (table.tree[index][0] == 0) {
-                ++leaves;
-                ASSERT_LE(depth, 19) << "table " << t;
-                continue;
-            }
-            for (int bit = 0; bit < 2; ++bit) {
-                uint32_t step = table.tree[index][bit];
-                uint32_t next = index + step;
-                while (step >= 250) {
-                    ASSERT_LT(next, table.treelen) << "table " << t;
-                    step = table.tree[next][bit];
-                    next += step;
-                }
-                stack.push_back({next, depth + 1});
-            }
-        }
-        EXPECT_EQ(leaves, static_cast<int>(table.xlen * table.ylen)) << "table " << t;
+TEST(HuffmanTables, ShapeMatchesTheirUse) {
+    for (int t : {0, 4, 14}) {
+        EXPECT_EQ(g_huffTables[t].treelen, 0u) << t;
     }
+    for (int t = 16; t < 32; ++t) {
+        EXPECT_EQ(g_huffTables[t].tree, g_huffTables[t < 24 ? 16 : 24].tree) << t;
+        EXPECT_EQ(g_huffTables[t].linbits, static_cast<uint32_t>(Encoder().Linbits(t))) << t;
+    }
+    EXPECT_STREQ(g_huffTables[32].name, "32");
+    EXPECT_STREQ(g_huffTables[33].name, "33");
+    EXPECT_EQ(g_huffTables[24].treelen, 512u);
 }
 
 // Every codeword of every table, with escapes and alternating signs, decodes to its values
@@ -156,6 +132,43 @@ TEST(HuffmanPairs, EveryCodewordRoundTrips) {
             ASSERT_EQ(d.a.BitsRead() - start, lengths[k]) << k;
         }
     }
+}
+
+TEST(HuffmanPairs, HandWrittenCases) {
+    Decoder d;
+    BitWriter w;
+    w.Put("01 1");          // table 1: (1, 0) with sign 1 -> x = -1
+    w.Put("1");             // table 1: (0, 0), no sign bit
+    w.Put("000001100 1 0"); // table 16: x = 15 with escape bit 1 -> 16, sign +; y = 0
+    w.Put("0000 1010");     // quadruple table B: four ones, signs - + - +
+    w.Put("1");             // quadruple table A: four zeros, no signs
+    d.a.PutBytes(w.Bytes());
+
+    auto p = d.Decode(1);
+    EXPECT_EQ(p.x, -1);
+    EXPECT_EQ(p.y, 0);
+    EXPECT_EQ(d.a.BitsRead(), 3);
+    p = d.Decode(1);
+    EXPECT_EQ(p.x, 0);
+    EXPECT_EQ(d.a.BitsRead(), 4);
+    for (int empty : {0, 4, 14}) {
+        p = d.Decode(empty);
+        EXPECT_EQ(p.x, 0);
+        EXPECT_EQ(p.y, 0);
+        EXPECT_EQ(d.a.BitsRead(), 4);
+    }
+    p = d.Decode(16);
+    EXPECT_EQ(p.x, 16);
+    EXPECT_EQ(p.y, 0);
+    EXPECT_EQ(d.a.BitsRead(), 15);
+    p = d.Decode(33);
+    EXPECT_EQ(p.v, -1);
+    EXPECT_EQ(p.w, 1);
+    EXPECT_EQ(p.x, -1);
+    EXPECT_EQ(p.y, 1);
+    p = d.Decode(32);
+    EXPECT_EQ(p.v | p.w | p.x | p.y, 0);
+    EXPECT_EQ(d.a.BitsRead(), 24);
 }
 
 TEST(HuffmanGranule, RegionsBudgetAndStuffing) {

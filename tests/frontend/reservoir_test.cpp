@@ -22,6 +22,19 @@ uint8_t Pattern(int i) {
 
 } // namespace
 
+TEST_F(Reservoir, BitsComeMostSignificantFirstAcrossBytes) {
+    r.PutBytes({0xA5, 0x3C, 0xF0});
+    EXPECT_EQ(r.GetBits(0), 0u);
+    EXPECT_EQ(r.BitsRead(), 0);
+    EXPECT_EQ(r.GetBits(4), 0xAu);
+    EXPECT_EQ(r.GetBits(8), 0x53u);
+    EXPECT_EQ(r.Get1Bit(), 1u);
+    EXPECT_EQ(r.Get1Bit(), 1u);
+    EXPECT_EQ(r.GetBits(3), 0x1u);
+    EXPECT_EQ(r.GetBits(7), 0x70u);
+    EXPECT_EQ(r.BitsRead(), 24);
+}
+
 TEST_F(Reservoir, RewindBitsRereadsTheSameBits) {
     std::vector<uint8_t> bytes;
     for (int i = 0; i < 64; ++i) {
@@ -44,6 +57,20 @@ TEST_F(Reservoir, RewindBitsRereadsTheSameBits) {
     r.GetBits(200);
     r.RewindBits(r.BitsRead() - mark);
     EXPECT_EQ(r.GetBits(11), next);
+}
+
+TEST_F(Reservoir, SkipsLongerThanAWord) {
+    std::vector<uint8_t> bytes;
+    for (int i = 0; i < 40; ++i) {
+        bytes.push_back(Pattern(i));
+    }
+    r.PutBytes(bytes);
+    r.GetBits(3);
+    r.GetBits(100); // stuffing skip: only the position matters
+    EXPECT_EQ(r.BitsRead(), 103);
+    // Bit 103 onwards: byte 12 from its bit 7 on.
+    const uint32_t expected = ((uint32_t{Pattern(12)} << 8 | Pattern(13)) >> 1) & 0xFF;
+    EXPECT_EQ(r.GetBits(8), expected);
 }
 
 TEST_F(Reservoir, ReadsContinueAcrossTheRingWrap) {

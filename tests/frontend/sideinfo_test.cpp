@@ -222,6 +222,71 @@ TEST(ScaleFactors, LongBlocksAndScfsiReuse) {
     EXPECT_EQ(d.a.BitsRead(), before);
 }
 
+TEST(ScaleFactors, ShortAndMixedBlocks) {
+    for (int mixed : {0, 1}) {
+        Decoder d(1, 3);
+        GranuleInfo& g = d.a.granule(0, 0);
+        g.window_switching_flag = 1;
+        g.block_type = 2;
+        g.mixed_block_flag = mixed;
+        g.scalefac_compress = 10; // slen 2 and 3
+        BitWriter w;
+        if (mixed) {
+            for (int band = 0; band < 8; ++band) {
+                w.Put(3 - band % 4, 2);
+            }
+        }
+        for (int band = mixed ? 3 : 0; band < 12; ++band) {
+            for (int window = 0; window < 3; ++window) {
+                w.Put((band + window) % 4, band < 6 ? 2 : 3);
+            }
+        }
+        w.Put(kMarker, 8);
+        d.a.PutBytes(w.Bytes());
+        d.a.scalefac(0).s[1][12] = 7;
+        d.a.ReadScaleFactors(0, 0);
+        if (mixed) {
+            for (int band = 0; band < 8; ++band) {
+                EXPECT_EQ(d.a.scalefac(0).l[band], 3 - band % 4);
+            }
+        }
+        for (int band = mixed ? 3 : 0; band < 12; ++band) {
+            for (int window = 0; window < 3; ++window) {
+                EXPECT_EQ(d.a.scalefac(0).s[window][band], (band + window) % 4);
+            }
+        }
+        EXPECT_EQ(d.a.scalefac(0).s[1][12], 0);
+        EXPECT_EQ(d.a.GetBits(8), kMarker);
+    }
+}
+
+TEST(LsfScaleFactors, SlenChoiceAndDistribution) {
+    // compress 123: slen 1, 2, 2, 3 over 6, 5, 5, 5 long bands.
+    Decoder d(0, 1);
+    GranuleInfo& g = d.a.granule(0, 0);
+    g.scalefac_compress = 123;
+    const int slen[4] = {1, 2, 2, 3};
+    const int count[4] = {6, 5, 5, 5};
+    BitWriter w;
+    int band = 0;
+    for (int group = 0; group < 4; ++group) {
+        for (int j = 0; j < count[group]; ++j, ++band) {
+            w.Put(band % (1 << slen[group]), slen[group]);
+        }
+    }
+    w.Put(kMarker, 8);
+    d.a.PutBytes(w.Bytes());
+    d.a.ReadLsfScaleFactors(0, 0);
+    band = 0;
+    for (int group = 0; group < 4; ++group) {
+        for (int j = 0; j < count[group]; ++j, ++band) {
+            EXPECT_EQ(d.a.scalefac(0).l[band], band % (1 << slen[group])) << band;
+        }
+    }
+    EXPECT_EQ(d.a.granule(0, 0).preflag, 0);
+    EXPECT_EQ(d.a.GetBits(8), kMarker);
+}
+
 TEST(LsfScaleFactors, PreflagIntensityAndTheUndefinedIntensityValue) {
     // 500 on channel 0: preflag, slen 0 and 0, nothing read.
     Decoder d(0, 1, 1);
