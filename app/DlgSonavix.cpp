@@ -13,7 +13,6 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QFileInfo>
-#include <QFontMetrics>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -25,7 +24,7 @@
 #include <QTextEdit>
 #include <QUrl>
 
-#include <algorithm>
+#include <iterator>
 
 namespace {
 
