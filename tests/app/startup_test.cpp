@@ -107,6 +107,8 @@ TEST(Startup, ChildClosesWhileARecordingLoops) {
 
 TEST(Startup, ClosingWhilePlayingEndsTheProcessAtOnce) {
     TestApp();
+    if (!QFile::exists(QStringLiteral(SONAVIX_SOURCE_DIR "/assets/pho/0.mp3")))
+        GTEST_SKIP() << "no lesson recording in the checkout";
     QTemporaryDir home;
     ASSERT_TRUE(home.isValid());
     // The recording goes to the null device, so the test needs no sound server.
