@@ -159,8 +159,22 @@ TEST_F(ProfileFile, MissingFileReadsDefaultAndIsCreatedByTheFirstWrite) {
     EXPECT_EQ(ReadInt("Skin", "default", 1, Path()), 4);
     ASSERT_TRUE(WriteString("Skin", "default", "6", Path()));
     EXPECT_EQ(Slurp(Path()), "[Skin]\ndefault=6\n");
-    Spit(Path(), "[Skin]\ndefault=\n"); // present but empty reads as absent
+}
+
+TEST_F(ProfileFile, WindowsFileSurvivesAWrite) {
+    Spit(Path(), kWindowsFile);
+    EXPECT_EQ(ReadInt("Skin", "default", 1, Path()), 5);
+    ASSERT_TRUE(WriteString("Skin", "default", "2", Path()));
+    QByteArray expected = kWindowsFile;
+    expected.replace("= 5 ", "= 2 ");
+    EXPECT_EQ(Slurp(Path()), expected);
+}
+
+TEST_F(ProfileFile, EmptyOrGarbageValues) {
+    Spit(Path(), "[Skin]\ndefault=\n");
     EXPECT_EQ(ReadInt("Skin", "default", 1, Path()), 1);
+    Spit(Path(), "[Skin]\ndefault=banana\n");
+    EXPECT_EQ(ReadInt("Skin", "default", 1, Path()), 0);
 }
 
 TEST_F(ProfileFile, BinaryContentIsHarmlessAndKept) {

@@ -55,19 +55,20 @@ class Skins : public ::testing::Test {
 
 TEST(ThemeTable, PathsHandedToTheLoader) {
     const QString d = QStringLiteral("/opt/sv/Styles/");
-    const std::pair<const char*, const char*> table[] = {
-        {"iTunes", "Normalitunes.INI"},   {"Le5", "NormalBlue.INI"},
-        {"WinXP.Luna.cjstyles", nullptr}, {"WinXP.Royale.cjstyles", nullptr},
-        {"Office2007.cjstyles", nullptr}, {"Vista.cjstyles", nullptr}};
-    for (int theme = 1; theme <= 6; ++theme) {
-        const auto& [path, ini] = table[theme - 1];
-        EXPECT_EQ(SkinForTheme(theme, d).path, d + path);
-        EXPECT_EQ(SkinForTheme(theme, d).iniName, ini ? QString(ini) : QString());
-        EXPECT_EQ(SkinForTheme(theme, d).iniName.isNull(), ini == nullptr);
+    EXPECT_EQ(SkinForTheme(1, d).path, "/opt/sv/Styles/iTunes");
+    EXPECT_EQ(SkinForTheme(1, d).iniName, "Normalitunes.INI");
+    EXPECT_EQ(SkinForTheme(2, d).path, "/opt/sv/Styles/Le5");
+    EXPECT_EQ(SkinForTheme(2, d).iniName, "NormalBlue.INI");
+    const char* packages[] = {"WinXP.Luna.cjstyles", "WinXP.Royale.cjstyles", "Office2007.cjstyles",
+                              "Vista.cjstyles"};
+    for (int theme = 3; theme <= 6; ++theme) {
+        EXPECT_EQ(SkinForTheme(theme, d).path, d + packages[theme - 3]);
+        EXPECT_TRUE(SkinForTheme(theme, d).iniName.isNull());
     }
-    for (int theme : {0, 7, -1, 1 << 30})
-        EXPECT_TRUE(SkinForTheme(theme, d).path.isEmpty() &&
-                    SkinForTheme(theme, d).iniName.isEmpty());
+    for (int theme : {0, 7, -1, 1 << 30}) {
+        EXPECT_TRUE(SkinForTheme(theme, d).path.isEmpty());
+        EXPECT_TRUE(SkinForTheme(theme, d).iniName.isEmpty());
+    }
 }
 
 TEST(ThemeTable, StylesDirHasOneSeparatorOnEachSide) {
@@ -85,7 +86,7 @@ TEST_F(Skins, AllSixLoadAndDifferFromEachOtherAndThePlainLook) {
         SCOPED_TRACE(theme);
         const std::optional<Skin> skin = Shipped(theme);
         ASSERT_TRUE(skin);
-        EXPECT_FALSE(skin->styleSheet.isEmpty());     // theme 1's comes from its own .qss file
+        EXPECT_FALSE(skin->styleSheet.isEmpty());
         EXPECT_FALSE(skin->styleSheet.contains('@')); // every colour name resolved
         EXPECT_TRUE(names.insert(skin->name).second);
         EXPECT_TRUE(windows.insert(skin->palette.color(QPalette::Window).rgb()).second);
@@ -207,6 +208,28 @@ TEST_F(Skins, BrokenSkinsLeaveThePlainLook) {
         EXPECT_FALSE(LoadSkin(path, ini));
         ExpectPlain();
     }
+}
+
+TEST_F(Skins, DirectorySkinReadsItsSheetFileAndDisabledTextFades) {
+    ASSERT_TRUE(QDir(dir_.path()).mkdir("d"));
+    QFile ini(dir_.filePath("d/s.INI"));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("[Skin]\r\nStyleSheet=s.qss\r\n[Palette]\r\nWindow=#000000\r\nWindowText=#ffffff\r\n"
+              "[Colors]\r\nWindowEdge=#222222\r\n"
+              "[StyleSheet]\r\nQLabel { color: @WindowText; }\r\n");
+    ini.close();
+    QFile qss(dir_.filePath("d/s.qss"));
+    ASSERT_TRUE(qss.open(QIODevice::WriteOnly));
+    qss.write("QDialog { background: @WindowEdge; }\n");
+    qss.close();
+
+    const std::optional<Skin> skin = ReadSkin(dir_.filePath("d"), "s.INI");
+    ASSERT_TRUE(skin);
+    EXPECT_TRUE(skin->styleSheet.contains("QDialog { background: #222222; }"));
+    EXPECT_TRUE(skin->styleSheet.contains("QLabel { color: #ffffff; }"));
+    const QColor faded = skin->palette.color(QPalette::Disabled, QPalette::WindowText);
+    EXPECT_LT(Contrast(faded, QColor(Qt::black)), Contrast(QColor(Qt::white), QColor(Qt::black)));
+    EXPECT_GT(Contrast(faded, QColor(Qt::black)), 1.5);
 }
 
 } // namespace

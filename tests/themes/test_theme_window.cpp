@@ -15,6 +15,8 @@
 #include <QTemporaryDir>
 
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -172,13 +174,38 @@ TEST_F(ThemeWindow, ThemeIsRememberedEvenWhenItsSkinIsGone) {
     ExpectTheme(5);
 }
 
-TEST_F(ThemeWindow, DirectoryInPlaceOfTheSettingsIsSilent) {
+TEST_F(ThemeWindow, SettingsThatCannotBeUsedAreSilent) {
+    // A directory where the file should be.
     ASSERT_TRUE(QDir().mkdir(appDir_ + "SetInfo.ini"));
     QComboBox* combo = Open();
     EXPECT_EQ(combo->currentIndex(), 0);
     Pick(combo, 2);
     ExpectTheme(3);
     EXPECT_TRUE(QFileInfo(Settings()).isDir());
+    window_.reset();
+    ASSERT_TRUE(QDir().rmdir(appDir_ + "SetInfo.ini"));
+
+    // Binary junk.
+    QByteArray junk(3000, '\0');
+    for (qsizetype i = 0; i < junk.size(); ++i)
+        junk[i] = char((i * 131 + 7) & 0xff);
+    Store(junk);
+    combo = Open();
+    Pick(combo, 1);
+    EXPECT_TRUE(Stored().startsWith(junk));
+    ExpectTheme(2);
+}
+
+TEST_F(ThemeWindow, ReadOnlyProgramDirectory) {
+    if (geteuid() == 0)
+        GTEST_SKIP() << "permissions do not bind the superuser";
+    const QByteArray dir = QFile::encodeName(root_.path());
+    ASSERT_EQ(chmod(dir.constData(), 0500), 0);
+    QComboBox* combo = Open();
+    Pick(combo, 3);
+    ExpectTheme(4);
+    EXPECT_FALSE(QFile::exists(Settings()));
+    chmod(dir.constData(), 0700);
 }
 
 } // namespace
