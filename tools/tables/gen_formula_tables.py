@@ -11,16 +11,14 @@ Precisions: "single" means the double nearest to the exact value after rounding 
 """
 
 import argparse
-import csv
 import decimal
 import math
 import os
 import struct
 
-TOOL = "tools/tables/gen_formula_tables.py"
+from table_source import BAND_ROWS, read_csv, wrap
 
-# Rows in the decoder's sample-rate index order.
-BAND_ROWS = [22050, 24000, 16000, 44100, 48000, 32000]
+TOOL = "tools/tables/gen_formula_tables.py"
 
 # Pre-emphasis added to long scale factors when preflag is set (printed in the standard, no formula).
 PRETAB = [0] * 11 + [1, 1, 1, 1, 2, 2, 3, 3, 3, 2, 0]
@@ -39,19 +37,6 @@ def dbl(x):
     """A literal that reads back as exactly x."""
     text = repr(float(x))
     return text if ("." in text or "e" in text or "inf" in text) else text + ".0"
-
-
-def wrap(items, indent="    ", width=100):
-    lines, line = [], indent
-    for item in items:
-        piece = item + ","
-        if len(line) + len(piece) + 1 > width and line.strip():
-            lines.append(line.rstrip())
-            line = indent
-        line += piece + " "
-    if line.strip():
-        lines.append(line.rstrip())
-    return "\n".join(lines)
 
 
 def header(inputs=()):
@@ -111,8 +96,7 @@ def gen_quant():
 
 
 def read_short_bands(src):
-    with open(os.path.join(src, "sfb_short.csv"), newline="") as f:
-        rows = list(csv.DictReader(l for l in f if l.strip() and not l.startswith("#")))
+    rows = read_csv(os.path.join(src, "sfb_short.csv"))
     by_rate = {int(r["sample_rate"]): [int(r["b%d" % b]) for b in range(14)] for r in rows}
     return [by_rate[rate] for rate in BAND_ROWS]
 
