@@ -39,16 +39,6 @@ uint32_t LayerIIIDecoder::GetBits(int n) {
     return value;
 }
 
-uint32_t LayerIIIDecoder::Get1Bit() {
-    ++m_resBitsRead;
-    if (m_resBitsLeft == 0) {
-        m_resBitsLeft = 8;
-        ++m_resByte;
-    }
-    --m_resBitsLeft;
-    return (m_reservoir[m_resByte & kSlotMask] >> m_resBitsLeft) & 1;
-}
-
 void LayerIIIDecoder::RewindBits(int n) {
     if (n <= 0) {
         return;

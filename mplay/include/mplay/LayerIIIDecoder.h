@@ -63,6 +63,7 @@ private:
     // Bit reservoir.
     void PutByte(uint32_t value);
     uint32_t GetBits(int n);
+    // Every Huffman code and sign bit comes through here: defined below, inline.
     uint32_t Get1Bit();
     int32_t BitsRead() const { return m_resBitsRead; }
     void RewindBits(int n);
@@ -115,6 +116,16 @@ private:
     int32_t m_resBitsLeft;
     uint32_t* m_reservoir;
 };
+
+inline uint32_t LayerIIIDecoder::Get1Bit() {
+    ++m_resBitsRead;
+    if (m_resBitsLeft == 0) {
+        m_resBitsLeft = 8;
+        ++m_resByte;
+    }
+    --m_resBitsLeft;
+    return (m_reservoir[m_resByte & (kReservoirSize - 1)] >> m_resBitsLeft) & 1;
+}
 
 // Free stage of the hybrid synthesis: x (18 lines, used as scratch) to 36 windowed values.
 void Imdct(double* x, double* out, int blockType);
