@@ -18,6 +18,17 @@ void SetShort(LayerIIIDecoderAccess& a, bool mixed) {
     gi.mixed_block_flag = mixed;
 }
 
+TEST(Reorder, LongBlocksAreCopied) {
+    LayerIIIDecoderAccess a;
+    for (int j = 0; j < 576; ++j) {
+        a.stereoOut(0)[j] = j;
+    }
+    a.Reorder(0);
+    for (int j = 0; j < 576; ++j) {
+        ASSERT_EQ(a.hybridWork()[j], j);
+    }
+}
+
 TEST(Reorder, PureShortBlockAt44kInterleavesWindows) {
     LayerIIIDecoderAccess a; // 44.1 kHz
     SetShort(a, false);

@@ -155,6 +155,12 @@ TEST(SynthesisFilter, NullBufferStillAdvancesTheCounters) {
     EXPECT_EQ(g_calls, 0);
 }
 
+TEST(SynthesisFilter, InputSampleStoresAndReportsMagnitude) {
+    SynthesisFilter filter(0);
+    EXPECT_EQ(filter.InputSample(-0.25, 3), 0.25);
+    EXPECT_EQ(SynthesisFilterAccess::samples(filter)[3], -0.25);
+}
+
 TEST(SynthesisFilter, ClipSampleSaturatesAndTruncates) {
     EXPECT_EQ(SynthesisFilter::ClipSample(32767.5), 32767);
     EXPECT_EQ(SynthesisFilter::ClipSample(40000.0), 32767);

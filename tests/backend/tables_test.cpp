@@ -69,6 +69,13 @@ TEST(FormulaTables, AliasCoefficientsAtSinglePrecision) {
     }
 }
 
+TEST(FormulaTables, PretabAsPrinted) {
+    const int32_t printed[22] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 3, 3, 3, 2, 0};
+    for (int b = 0; b < 22; ++b) {
+        EXPECT_EQ(g_pretab[b], printed[b]) << b;
+    }
+}
+
 TEST(FormulaTables, ReorderTableInterleavesShortWindows) {
     for (int row = 0; row < 6; ++row) {
         const int32_t* s = g_sfBandTable[row].s;
@@ -90,6 +97,13 @@ TEST(FormulaTables, ReorderTableInterleavesShortWindows) {
     // 44.1 kHz (row 3): band 0 is four lines wide per window.
     EXPECT_EQ(g_reorderTable[3][1], 4);
     EXPECT_EQ(g_reorderTable[3][3], 1);
+}
+
+TEST(FormulaTables, LineTablesSplitSubbandAndSlot) {
+    for (int j = 0; j < 576; ++j) {
+        EXPECT_EQ(g_lineSubband[j] * 18 + g_lineSlot[j], j);
+        EXPECT_LT(g_lineSlot[j], 18);
+    }
 }
 
 long double Window(int bt, int i) {
