@@ -1,6 +1,9 @@
 #include "program_dir.h"
 
 #include "mplay/PlayThread.h"
+#include "offscreen_app.h"
+
+#include <QApplication>
 
 #include <QDir>
 #include <QFile>
@@ -9,15 +12,7 @@
 #include <mutex>
 
 QApplication& TestApp() {
-    static int argc = 1;
-    static char name[] = "sonavix-app-tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = [] {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-        return new QApplication(argc, argv);
-    }();
-    return *app;
+    return OffscreenApp<QApplication>();
 }
 
 ProgramDir::ProgramDir() {

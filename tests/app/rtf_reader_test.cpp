@@ -1,6 +1,7 @@
 // The rich-text reader on the kinds of documents it meets: the program's own GBK documents,
 // word-processor output with tables, fields and pictures, Unicode escapes, and broken or hostile
 // bytes, which must end in bounded time without harm.
+#include "offscreen_app.h"
 #include "rtf/CodePage.h"
 #include "rtf/RtfReader.h"
 
@@ -19,15 +20,7 @@
 namespace {
 
 QGuiApplication& App() {
-    static int argc = 1;
-    static char name[] = "rtf-tests";
-    static char* argv[] = {name, nullptr};
-    static QGuiApplication* app = [] {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-        return new QGuiApplication(argc, argv);
-    }();
-    return *app;
+    return OffscreenApp<QGuiApplication>();
 }
 
 struct Fragment {

@@ -1,7 +1,9 @@
 // The six shipped skins and the loader: every skin loads, looks different from the others, keeps
 // body text readable, and a bad skin falls back to the plain look.
-#include "OffscreenApp.h"
+#include "offscreen_app.h"
+
 #include "SkinLoader.h"
+#include <QApplication>
 
 #include <gtest/gtest.h>
 
@@ -36,7 +38,7 @@ double Contrast(const QColor& a, const QColor& b) {
 class Skins : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        OffscreenApp();
+        OffscreenApp<QApplication>();
         LoadSkin(QString(), QString()); // fix the plain look before any test changes it
         plainPalette_ = new QPalette(QApplication::palette());
     }

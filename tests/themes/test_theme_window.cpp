@@ -1,8 +1,10 @@
 // The lesson window's theme chooser and its settings file, end to end: what a first start
 // writes, what a pick writes and applies, and the stored files that must not stop the window.
 #include "DlgSonavix.h"
-#include "OffscreenApp.h"
+#include "offscreen_app.h"
+
 #include "SkinLoader.h"
+#include <QApplication>
 
 #include <gtest/gtest.h>
 
@@ -25,7 +27,7 @@ const QString kAssetStyles = QStringLiteral(SONAVIX_SOURCE_DIR "/assets/Styles")
 class ThemeWindow : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        OffscreenApp();
+        OffscreenApp<QApplication>();
         LoadSkin(QString(), QString());
     }
 
