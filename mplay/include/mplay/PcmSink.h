@@ -6,7 +6,7 @@ namespace mplay {
 // Where the frame loop puts decoded 16-bit PCM: the wave device, or a file for the tools.
 // The sink lends a buffer; the decoder writes into it; Write hands it over and lends the next.
 class PcmSink {
-public:
+  public:
     virtual ~PcmSink() = default;
     // Buffer to fill; capacity = values to write before handing it over.
     virtual int16_t* GetBuffer(uint32_t& capacity) = 0;
