@@ -25,9 +25,9 @@ namespace {
 const double kMaxBound = std::ldexp(1.0, -14);
 const double kRmsBound = std::ldexp(1.0, -15) / std::sqrt(12.0);
 
-std::vector<double> DecodeWithPeer(const std::string& path) {
-    const std::string raw =
-        RunCommand("mpg123 -q -e f32 --no-gapless -s '" + path + "' 2>/dev/null");
+// Interleaved 32-bit float samples that a peer decoder writes to standard output.
+std::vector<double> FloatsFrom(const std::string& command) {
+    const std::string raw = RunCommand(command);
     std::vector<double> samples(raw.size() / 4);
     for (size_t i = 0; i < samples.size(); ++i) {
         float f;
@@ -35,6 +35,10 @@ std::vector<double> DecodeWithPeer(const std::string& path) {
         samples[i] = f;
     }
     return samples;
+}
+
+std::vector<double> DecodeWithPeer(const std::string& path) {
+    return FloatsFrom("mpg123 -q -e f32 --no-gapless -s '" + path + "' 2>/dev/null");
 }
 
 TEST(PeerDecoder, LameFilesMatchMpg123) {
@@ -96,15 +100,7 @@ std::vector<uint8_t> RelabelAsIntensity(std::vector<uint8_t> data, uint32_t exte
 }
 
 std::vector<double> DecodeWithFfmpeg(const std::string& path) {
-    const std::string raw =
-        RunCommand("ffmpeg -v quiet -i '" + path + "' -f f32le -ac 2 - 2>/dev/null");
-    std::vector<double> samples(raw.size() / 4);
-    for (size_t i = 0; i < samples.size(); ++i) {
-        float f;
-        std::memcpy(&f, raw.data() + 4 * i, sizeof f);
-        samples[i] = f;
-    }
-    return samples;
+    return FloatsFrom("ffmpeg -v quiet -i '" + path + "' -f f32le -ac 2 - 2>/dev/null");
 }
 
 TEST(PeerDecoder, Mpeg1IntensityStereoMatchesFfmpeg) {
