@@ -103,6 +103,21 @@ MPLAY_WIDE_CLONES void WindowSums(const double* __restrict v, int p, double* __r
     }
 }
 
+// ClipSample on 32 values, written so that the compiler can do them side by side: the clamps
+// are selects on doubles (a NaN fails the lower one, as there), then one truncating conversion.
+MPLAY_WIDE_CLONES void ClipToPcm(const double* __restrict sums, int16_t* __restrict out) {
+    int32_t pcm[32];
+    for (int j = 0; j < 32; ++j) {
+        double value = 32767.0 * sums[j];
+        value = value > 32767.0 ? 32767.0 : value;
+        value = value >= -32768.0 ? value : -32768.0;
+        pcm[j] = static_cast<int32_t>(value);
+    }
+    for (int j = 0; j < 32; ++j) {
+        out[2 * j] = static_cast<int16_t>(pcm[j]);
+    }
+}
+
 } // namespace
 
 const DctCoefficients g_dctCoefficients = ComputeDctCoefficients();
@@ -216,9 +231,7 @@ int32_t SynthesisFilter::CalculatePcmSamples(int16_t* buffer, int32_t& written, 
         // The player's own converter is the clip below; calling it through the pointer per
         // value would cost more than the conversion itself.
         if (callback == nullptr || callback == SampleToPcm) {
-            for (int j = 0; j < 32; ++j) {
-                out[2 * j] = ClipSample(32767.0 * sums[j]);
-            }
+            ClipToPcm(sums, out);
         } else {
             for (int j = 0; j < 32; ++j) {
                 double value = 32767.0 * sums[j];

@@ -161,6 +161,38 @@ TEST(SynthesisFilter, InputSampleStoresAndReportsMagnitude) {
     EXPECT_EQ(SynthesisFilterAccess::samples(filter)[3], -0.25);
 }
 
+// The built-in converter works on a whole slot at once; it must give ClipSample's result for
+// every value, including loud slots that clip and a NaN slot.
+TEST(SynthesisFilter, BuiltInConverterMatchesClipSample) {
+    SynthesisFilter converted(0);
+    SynthesisFilter recorded(0);
+    int32_t written = 0;
+    int32_t position = 0;
+    int32_t unused = 0;
+    int32_t recordedPosition = 0;
+    std::vector<int16_t> pcm(2 * 32);
+    for (int slot = 0; slot < 24; ++slot) {
+        for (int k = 0; k < 32; ++k) {
+            double s = (slot % 3 + 0.5) * std::sin(1.3 * slot * (k + 1) + k);
+            if (slot == 20 && k == 5) {
+                s = std::numeric_limits<double>::quiet_NaN();
+            }
+            converted.InputSample(s, k);
+            recorded.InputSample(s, k);
+        }
+        position = 0;
+        recordedPosition = 0;
+        converted.CalculatePcmSamples(pcm.data(), written, position, nullptr);
+        g_delivered.clear();
+        recorded.CalculatePcmSamples(pcm.data() + 1, unused, recordedPosition, Record);
+        ASSERT_EQ(g_delivered.size(), 32u);
+        for (int j = 0; j < 32; ++j) {
+            EXPECT_EQ(pcm[2 * j], SynthesisFilter::ClipSample(g_delivered[j]))
+                << "slot " << slot << " sample " << j << " value " << g_delivered[j];
+        }
+    }
+}
+
 TEST(SynthesisFilter, ClipSampleSaturatesAndTruncates) {
     EXPECT_EQ(SynthesisFilter::ClipSample(32767.5), 32767);
     EXPECT_EQ(SynthesisFilter::ClipSample(40000.0), 32767);
