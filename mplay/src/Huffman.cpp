@@ -20,12 +20,15 @@ constexpr int32_t kSlotMask = LayerIIIDecoder::kReservoirSize - 1;
 // The tree walk done in advance for every pattern of the next kPeekBits bits: how many of them
 // the walk takes and where it stops, at a leaf, at a node that needs more bits, or outside the
 // table (which only broken tree data can reach). Decoding then takes the bits at once and walks
-// on bit by bit only from a node.
+// on bit by bit only from a node. Where the pattern also holds the code's sign bits and it needs
+// no escape, the entry gives the signed values themselves (most codes of real streams).
 constexpr int kPeekBits = 8;
-enum class PeekEnd : uint8_t { Leaf, Node, Outside };
+enum class PeekEnd : uint8_t { Leaf, Node, Outside, Pair, Quadruple };
 struct PeekEntry {
-    uint16_t value; // the leaf byte, or the node to go on from
-    uint8_t bits;
+    // The leaf byte, the node to go on from, x and y as two signed bytes (Pair), or v, w, x, y
+    // as two-bit fields holding value + 1 (Quadruple).
+    uint16_t value;
+    uint8_t bits; // with the sign bits for Pair and Quadruple
     PeekEnd end;
 };
 using PeekTable = std::array<PeekEntry, 1u << kPeekBits>;
@@ -52,12 +55,66 @@ PeekEntry WalkPattern(const HuffTable& table, uint32_t pattern) {
     return {table.tree[index][1], static_cast<uint8_t>(bits), PeekEnd::Leaf};
 }
 
+bool IsQuadrupleTable(const HuffTable& table) {
+    return table.name[0] == '3' && (table.name[1] == '2' || table.name[1] == '3') &&
+           table.name[2] == '\0';
+}
+
+// A leaf entry extended by the sign bits that follow the code within the pattern; left as it is
+// when they do not all fit or a value takes an escape.
+PeekEntry WithSigns(const HuffTable& table, uint32_t pattern, PeekEntry entry) {
+    if (entry.end != PeekEnd::Leaf) {
+        return entry;
+    }
+    const uint32_t leaf = entry.value;
+    int values[4];
+    int count;
+    if (IsQuadrupleTable(table)) {
+        values[0] = (leaf >> 3) & 1;
+        values[1] = (leaf >> 2) & 1;
+        values[2] = (leaf >> 1) & 1;
+        values[3] = leaf & 1;
+        count = 4;
+    } else {
+        values[0] = static_cast<int>(leaf >> 4);
+        values[1] = static_cast<int>(leaf & 15);
+        count = 2;
+        if (table.linbits > 0 && (static_cast<uint32_t>(values[0]) == table.xlen - 1 ||
+                                  static_cast<uint32_t>(values[1]) == table.ylen - 1)) {
+            return entry;
+        }
+    }
+    int bits = entry.bits;
+    for (int k = 0; k < count; ++k) {
+        if (values[k] != 0) {
+            if (bits == kPeekBits) {
+                return entry;
+            }
+            if ((pattern >> (kPeekBits - 1 - bits)) & 1) {
+                values[k] = -values[k];
+            }
+            ++bits;
+        }
+    }
+    uint32_t packed = 0;
+    if (count == 4) {
+        for (int k = 0; k < 4; ++k) {
+            packed = (packed << 2) | static_cast<uint32_t>(values[k] + 1);
+        }
+    } else {
+        packed = (static_cast<uint32_t>(values[0] & 0xFF) << 8) | (values[1] & 0xFF);
+    }
+    return {static_cast<uint16_t>(packed), static_cast<uint8_t>(bits),
+            count == 4 ? PeekEnd::Quadruple : PeekEnd::Pair};
+}
+
 const std::array<PeekTable, 34> g_peekTables = [] {
     std::array<PeekTable, 34> all{};
     for (size_t t = 0; t < all.size(); ++t) {
         if (g_huffTables[t].treelen != 0 && g_huffTables[t].treelen <= 0xFFFF) {
             for (uint32_t pattern = 0; pattern < all[t].size(); ++pattern) {
-                all[t][pattern] = WalkPattern(g_huffTables[t], pattern);
+                all[t][pattern] =
+                    WithSigns(g_huffTables[t], pattern, WalkPattern(g_huffTables[t], pattern));
             }
         }
     }
@@ -111,11 +168,6 @@ void SkipBits(int32_t& bitsRead, int32_t& byte, int32_t& left, int n) {
     left = (8 - rest % 8) % 8;
 }
 
-bool IsQuadrupleTable(const HuffTable& table) {
-    return table.name[0] == '3' && (table.name[1] == '2' || table.name[1] == '3') &&
-           table.name[2] == '\0';
-}
-
 // First line of long band `band`, or the end of the spectrum for indices past the table row,
 // which only malformed region counts produce.
 int LongBandStart(const SfBandIndex& bands, int band) {
@@ -140,6 +192,18 @@ void LayerIIIDecoder::DecodePair(const HuffTable& table, int32_t& x, int32_t& y,
         const PeekEntry entry = (*peek)[PeekBits(m_reservoir, m_resByte, m_resBitsLeft)];
         SkipBits(m_resBitsRead, m_resByte, m_resBitsLeft, entry.bits);
         if (entry.end == PeekEnd::Outside) {
+            return;
+        }
+        if (entry.end == PeekEnd::Pair) {
+            x = static_cast<int8_t>(entry.value >> 8);
+            y = static_cast<int8_t>(entry.value & 0xFF);
+            return;
+        }
+        if (entry.end == PeekEnd::Quadruple) {
+            v = static_cast<int32_t>((entry.value >> 6) & 3) - 1;
+            w = static_cast<int32_t>((entry.value >> 4) & 3) - 1;
+            x = static_cast<int32_t>((entry.value >> 2) & 3) - 1;
+            y = static_cast<int32_t>(entry.value & 3) - 1;
             return;
         }
         end = entry.end;
