@@ -8,6 +8,10 @@
 #include "mplay/LayerIIIDecoder.h"
 #include "mplay/Tables.h"
 
+#include <array>
+#include <bit>
+#include <cstdint>
+
 namespace mplay {
 namespace {
 
@@ -147,6 +151,31 @@ void Imdct(double* x, double* out, int blockType) {
     }
 }
 
+namespace {
+
+// The transform of 18 lines of +0.0 for each block type, made by the transform itself, so
+// that a silent subband (most of the top ones) can take it without computing it again.
+const std::array<std::array<double, 36>, 4> g_silentImdct = [] {
+    std::array<std::array<double, 36>, 4> all{};
+    for (int blockType = 0; blockType < 4; ++blockType) {
+        double lines[18] = {};
+        Imdct(lines, all[blockType].data(), blockType);
+    }
+    return all;
+}();
+
+// Bit for bit +0.0, so that a -0.0 line (whose transform may differ in the sign of a zero)
+// still goes through the transform.
+bool IsSilent(const double* lines) {
+    uint64_t bits = 0;
+    for (int i = 0; i < 18; ++i) {
+        bits |= std::bit_cast<uint64_t>(lines[i]);
+    }
+    return bits == 0;
+}
+
+} // namespace
+
 void LayerIIIDecoder::Hybrid(int ch, int gr) {
     const GranuleInfo& gi = m_sideInfo[ch].granule[gr];
     const bool mixed = gi.window_switching_flag && gi.mixed_block_flag;
@@ -154,9 +183,14 @@ void LayerIIIDecoder::Hybrid(int ch, int gr) {
     for (int sb = 0; sb < 32; ++sb) {
         // The two lowest subbands of a mixed block are long blocks with the normal window.
         const int blockType = (mixed && sb < 2) ? 0 : (gi.block_type & 3);
-        double raw[36];
+        double computed[36];
         double* lines = m_hybridWork + 18 * sb;
-        Imdct(lines, raw, blockType);
+        const double* raw = computed;
+        if (IsSilent(lines)) {
+            raw = g_silentImdct[blockType].data();
+        } else {
+            Imdct(lines, computed, blockType);
+        }
         for (int i = 0; i < 18; ++i) {
             lines[i] = raw[i] + overlap[18 * sb + i];
             overlap[18 * sb + i] = raw[18 + i];
