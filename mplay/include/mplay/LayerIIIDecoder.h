@@ -38,7 +38,7 @@ struct ScaleFactors {
 // All decoding state of one MPEG-1 / MPEG-2 LSF Layer III stream. DecodeFrame runs the stages in
 // their fixed order; each stage lives in a source file of its own.
 class LayerIIIDecoder {
-public:
+  public:
     static constexpr int kReservoirSize = 4096;
 
     LayerIIIDecoder();
@@ -54,7 +54,7 @@ public:
     int DecodeFrame(const uint32_t* body, int32_t mainDataLength, int16_t* pcm, uint32_t& filled,
                     int32_t id, int32_t mode, int32_t modeExtension, int32_t protectionBit);
 
-private:
+  private:
     friend struct LayerIIIDecoderAccess; // tests feed stages hand-made granules through this
 
     // Frame reader over the current body.

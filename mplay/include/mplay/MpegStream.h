@@ -8,7 +8,7 @@ namespace mplay {
 // Cuts an MPEG audio stream held in memory into frames. The body of the current frame is copied
 // into a fixed word buffer, each word holding four body bytes with the earliest most significant.
 class MpegStream {
-public:
+  public:
     static constexpr int kFrameWords = 512;
 
     bool OpenMemory(const uint8_t* data, uint32_t size);
@@ -29,7 +29,7 @@ public:
     int32_t GetBodyLength() const;
     const FrameHeader& GetHeader() const { return m_header; }
 
-private:
+  private:
     const uint8_t* m_data = nullptr;
     uint32_t m_size = 0;
     uint32_t m_pos = 0;
