@@ -89,6 +89,20 @@ void MixedLongPositions(const SfBandIndex& bands, const ScaleFactors& sf, const 
     }
 }
 
+// The lines that are not intensity-coded: left and right as they are, or from middle and side.
+void MiddleSide(const double* __restrict left, const double* __restrict right, bool msStereo,
+                double* __restrict outLeft, double* __restrict outRight) {
+    if (!msStereo) {
+        std::memcpy(outLeft, left, 576 * sizeof(double));
+        std::memcpy(outRight, right, 576 * sizeof(double));
+        return;
+    }
+    for (int j = 0; j < 576; ++j) {
+        outLeft[j] = (left[j] + right[j]) * kSqrtHalf;
+        outRight[j] = (left[j] - right[j]) * kSqrtHalf;
+    }
+}
+
 } // namespace
 
 void LayerIIIDecoder::LsfIntensityGains(int position, int scaleSelect, int line) {
@@ -121,9 +135,14 @@ int32_t LayerIIIDecoder::StereoProcess(int gr) {
     const double* left = m_dequantised[0];
     const double* right = m_dequantised[1];
 
+    if (!intensityStereo) {
+        MiddleSide(left, right, msStereo, m_stereoOut[0], m_stereoOut[1]);
+        return 0;
+    }
+
     int position[576];
     std::fill(position, position + 576, kNotIntensity);
-    if (intensityStereo) {
+    {
         const SfBandIndex& bands = g_sfBandTable[m_sampleRateIndex];
         const ScaleFactors& sf = m_scalefac[1];
         const bool shortBlock = gi.window_switching_flag && gi.block_type == 2;
