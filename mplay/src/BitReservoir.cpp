@@ -3,10 +3,12 @@
 //   out: bits, most significant first; BitsRead counts them (less 32768 per 4096-byte rewind)
 // Every slot index is reduced modulo 4096 where it is used, so no counter value that a stream
 // can produce reaches outside the ring.
+#include "ReservoirBits.h"
 #include "mplay/Debug.h"
 #include "mplay/LayerIIIDecoder.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace mplay {
 namespace {
@@ -14,29 +16,76 @@ constexpr int32_t kSlotMask = LayerIIIDecoder::kReservoirSize - 1;
 } // namespace
 
 void LayerIIIDecoder::PutByte(uint32_t value) {
-    m_reservoir[m_resWrite & kSlotMask] = value & 0xFF;
-    m_resWrite = (m_resWrite + 1) & kSlotMask;
+    const int32_t slot = m_resWrite & kSlotMask;
+    m_reservoir[slot] = static_cast<uint8_t>(value);
+    if (slot < kReservoirTail) {
+        m_reservoir[kReservoirSize + slot] = static_cast<uint8_t>(value);
+    }
+    m_resWrite = (slot + 1) & kSlotMask;
+}
+
+void LayerIIIDecoder::PutFrameBytes(int32_t count) {
+    // Main data starts on a byte boundary in every stream (the side information is whole bytes),
+    // so whole bytes can be taken from the words; the general reader covers any other start.
+    if (m_frameBit % 8 != 0) {
+        for (int32_t i = 0; i < count; ++i) {
+            PutByte(GetFrameBits(8));
+        }
+        return;
+    }
+    // Past the word buffer the bytes are zeros, as GetFrameBits reads them.
+    const int32_t available = static_cast<int32_t>(m_frameEnd - m_frameWord) * 4 - m_frameBit / 8;
+    const int32_t fromWords = std::clamp(count, 0, std::max(available, 0));
+    const uint32_t* word = m_frameWord;
+    int32_t bit = m_frameBit;
+    int32_t write = m_resWrite;
+    uint8_t* ring = m_reservoir;
+    int32_t left = fromWords;
+    auto putNext = [&] {
+        ring[write & kSlotMask] = static_cast<uint8_t>(*word >> (24 - bit));
+        write = (write + 1) & kSlotMask;
+        bit += 8;
+        if (bit == 32) {
+            bit = 0;
+            ++word;
+        }
+        --left;
+    };
+    while (left > 0 && bit != 0) {
+        putNext();
+    }
+    for (; left >= 4; left -= 4, ++word) {
+        for (int k = 0; k < 4; ++k) {
+            ring[(write + k) & kSlotMask] = static_cast<uint8_t>(*word >> (24 - 8 * k));
+        }
+        write = (write + 4) & kSlotMask;
+    }
+    while (left > 0) {
+        putNext();
+    }
+    m_frameWord = word;
+    m_frameBit = bit;
+    m_resWrite = write;
+    std::memcpy(m_reservoir + kReservoirSize, m_reservoir, kReservoirTail);
+    for (int32_t i = fromWords; i < count; ++i) {
+        PutByte(0);
+    }
 }
 
 uint32_t LayerIIIDecoder::GetBits(int n) {
     if (n <= 0) {
         return 0;
     }
-    m_resBitsRead += n;
-    uint32_t value = 0; // for n above 32 (skips) only the position matters
-    while (n > 0) {
-        if (m_resBitsLeft == 0) {
-            m_resBitsLeft = 8;
-            ++m_resByte;
-        }
-        const int k = std::min(m_resBitsLeft, n);
-        const uint32_t byte = m_reservoir[m_resByte & kSlotMask];
-        const uint32_t bits = (byte >> (m_resBitsLeft - k)) & ((1u << k) - 1);
-        value = (value << k) | bits;
-        m_resBitsLeft -= k;
-        n -= k;
+    // Longer reads are skips: only the position matters, and the value is their last 32 bits.
+    if (n > 32) {
+        reservoir::AdvanceBits(m_resBitsRead, m_resByte, m_resBitsLeft, n - 32);
+        n = 32;
     }
-    return value;
+    const int32_t byte = m_resBitsLeft == 0 ? m_resByte + 1 : m_resByte;
+    const int used = m_resBitsLeft == 0 ? 0 : 8 - m_resBitsLeft;
+    const uint64_t word = reservoir::LoadBigEndian64(m_reservoir + (byte & kSlotMask));
+    reservoir::AdvanceBits(m_resBitsRead, m_resByte, m_resBitsLeft, n);
+    return static_cast<uint32_t>((word << used) >> (64 - n));
 }
 
 void LayerIIIDecoder::RewindBits(int n) {

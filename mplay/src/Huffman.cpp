@@ -3,6 +3,7 @@
 //   out: m_quantised[0..575] (signed integers, magnitudes up to 8206), m_nonzeroCount[ch]
 // However the side information lies, nothing is stored outside the 576 values and the
 // reservoir ends at the granule's stated end.
+#include "ReservoirBits.h"
 #include "mplay/LayerIIIDecoder.h"
 #include "mplay/Tables.h"
 
@@ -13,6 +14,9 @@
 namespace mplay {
 namespace {
 
+using reservoir::AdvanceBits;
+using reservoir::LoadBigEndian64;
+
 constexpr int kLines = 576;
 constexpr int kMaxCodeBits = 32;
 constexpr int32_t kSlotMask = LayerIIIDecoder::kReservoirSize - 1;
@@ -22,7 +26,7 @@ constexpr int32_t kSlotMask = LayerIIIDecoder::kReservoirSize - 1;
 // table (which only broken tree data can reach). Decoding then takes the bits at once and walks
 // on bit by bit only from a node. Where the pattern also holds the code's sign bits and it needs
 // no escape, the entry gives the signed values themselves (most codes of real streams).
-constexpr int kPeekBits = 8;
+constexpr int kPeekBits = 10;
 enum class PeekEnd : uint8_t { Leaf, Node, Outside, Pair, Quadruple };
 struct PeekEntry {
     // The leaf byte, the node to go on from, x and y as two signed bytes (Pair), or v, w, x, y
@@ -137,35 +141,148 @@ void ApplySign(int32_t& value, uint32_t signBit) {
     value = (value ^ mask) - mask;
 }
 
-// The next kPeekBits reservoir bits as Get1Bit would return them, without taking them.
-uint32_t PeekBits(const uint32_t* ring, int32_t byte, int32_t left) {
-    static_assert(kPeekBits <= 9, "two reservoir bytes hold at least nine unread bits");
-    if (left == 0) {
-        left = 8;
-        ++byte;
+// The reservoir's bits from a read position on, held most significant first in a 64-bit
+// register. It reads the ring slots that Get1Bit would, in the same order, so that taking n bits
+// here and then committing them leaves the reservoir as n calls of Get1Bit would.
+class RingBits {
+  public:
+    RingBits(const uint8_t* ring, int32_t byte, int32_t left) : m_ring(ring), m_next(byte + 1) {
+        left = std::clamp(left, 0, 8);
+        if (left > 0) {
+            m_cache = static_cast<uint64_t>(ring[byte & kSlotMask] & ((1u << left) - 1))
+                      << (64 - left);
+            m_count = left;
+        }
     }
-    const uint32_t window = ((ring[byte & kSlotMask] & 0xFF & ((1u << left) - 1)) << 8) |
-                            (ring[(byte + 1) & kSlotMask] & 0xFF);
-    return (window >> (left + 8 - kPeekBits)) & ((1u << kPeekBits) - 1);
+
+    // Tops the register up to 56 or more bits without a branch: the bits it ORs in below those
+    // counted are the true next bits, so ORing them in again later changes nothing.
+    void Refill() {
+        m_cache |= LoadBigEndian64(m_ring + (m_next & kSlotMask)) >> m_count;
+        m_next += (63 - m_count) >> 3;
+        m_count |= 56;
+    }
+    // The next n bits (1 <= n <= 32), which must be in the register.
+    uint32_t Peek(int n) const { return static_cast<uint32_t>(m_cache >> (64 - n)); }
+    void Skip(int n) {
+        m_cache <<= n;
+        m_count -= n;
+        m_taken += n;
+    }
+    // n bits (0 <= n <= 32), refilling first when the register holds fewer.
+    uint32_t Take(int n) {
+        if (n <= 0) {
+            return 0;
+        }
+        if (m_count < n) {
+            Refill();
+        }
+        const uint32_t value = Peek(n);
+        Skip(n);
+        return value;
+    }
+    int32_t Taken() const { return m_taken; }
+
+  private:
+    const uint8_t* m_ring; // kReservoirSize slots and the tail that repeats the first ones
+    int32_t m_next;        // ring index of the first byte not yet in the register
+    uint64_t m_cache = 0;
+    int m_count = 0;
+    int32_t m_taken = 0;
+};
+
+// Walks the tree on from node index, one bit at a time; the bounds hold for any tree data, not
+// just ours. Returns the leaf byte, or -1 when the walk leaves the table or takes too many bits.
+int32_t WalkFrom(const HuffTable& table, uint32_t index, int bits, RingBits& in) {
+    while (table.tree[index][0] != 0) {
+        if (bits == kMaxCodeBits) {
+            return -1;
+        }
+        const uint32_t bit = in.Take(1);
+        ++bits;
+        uint32_t step = table.tree[index][bit];
+        index += step;
+        while (step >= 250 && index < table.treelen) {
+            step = table.tree[index][bit];
+            index += step;
+        }
+        if (index >= table.treelen) {
+            return -1;
+        }
+    }
+    return table.tree[index][1];
 }
 
-// Takes n bits (n <= 8) and leaves the counters exactly as n calls of Get1Bit would.
-void SkipBits(int32_t& bitsRead, int32_t& byte, int32_t& left, int n) {
-    if (n <= 0) {
-        return;
+struct Code {
+    int32_t v = 0, w = 0, x = 0, y = 0; // v and w stay 0 for a pair table
+};
+
+// Everything the lookup entry leaves to do: the rest of a long code, escapes, and sign bits.
+// The register goes in and out by value, so that the decoding loop keeps it in registers.
+inline RingBits FinishCode(const HuffTable& table, PeekEntry entry, RingBits in, Code& out) {
+    int32_t leaf = entry.value;
+    if (entry.end == PeekEnd::Outside) {
+        return in;
     }
-    bitsRead += n;
-    if (left == 0) {
-        left = 8;
-        ++byte;
+    if (entry.end == PeekEnd::Node) {
+        leaf = WalkFrom(table, entry.value, entry.bits, in);
+        if (leaf < 0) {
+            return in;
+        }
     }
-    if (n <= left) {
-        left -= n;
-        return;
+    if (IsQuadrupleTable(table)) {
+        int32_t* values[4] = {&out.v, &out.w, &out.x, &out.y};
+        for (int k = 0; k < 4; ++k) {
+            *values[k] = (leaf >> (3 - k)) & 1;
+            if (*values[k] != 0) {
+                ApplySign(*values[k], in.Take(1));
+            }
+        }
+        return in;
     }
-    const int rest = n - left;
-    byte += (rest + 7) / 8;
-    left = (8 - rest % 8) % 8;
+    int32_t x = leaf >> 4;
+    int32_t y = leaf & 15;
+    if (table.linbits > 0 && static_cast<uint32_t>(x) == table.xlen - 1) {
+        x += static_cast<int32_t>(in.Take(static_cast<int>(table.linbits)));
+    }
+    if (x != 0) {
+        ApplySign(x, in.Take(1));
+    }
+    if (table.linbits > 0 && static_cast<uint32_t>(y) == table.ylen - 1) {
+        y += static_cast<int32_t>(in.Take(static_cast<int>(table.linbits)));
+    }
+    if (y != 0) {
+        ApplySign(y, in.Take(1));
+    }
+    out.x = x;
+    out.y = y;
+    return in;
+}
+
+// One code of table from in. peek is the table's lookup, or null to walk the tree from its root.
+inline Code DecodeCode(const HuffTable& table, const PeekTable* peek, RingBits& in) {
+    Code code;
+    if (table.treelen == 0) {
+        return code;
+    }
+    in.Refill();
+    PeekEntry entry{0, 0, PeekEnd::Node};
+    if (peek) {
+        entry = (*peek)[in.Peek(kPeekBits)];
+        in.Skip(entry.bits);
+    }
+    if (entry.end == PeekEnd::Pair) {
+        code.x = static_cast<int8_t>(entry.value >> 8);
+        code.y = static_cast<int8_t>(entry.value & 0xFF);
+    } else if (entry.end == PeekEnd::Quadruple) {
+        code.v = static_cast<int32_t>((entry.value >> 6) & 3) - 1;
+        code.w = static_cast<int32_t>((entry.value >> 4) & 3) - 1;
+        code.x = static_cast<int32_t>((entry.value >> 2) & 3) - 1;
+        code.y = static_cast<int32_t>(entry.value & 3) - 1;
+    } else [[unlikely]] {
+        in = FinishCode(table, entry, in, code);
+    }
+    return code;
 }
 
 // First line of long band `band`, or the end of the spectrum for indices past the table row,
@@ -178,87 +295,13 @@ int LongBandStart(const SfBandIndex& bands, int band) {
 
 void LayerIIIDecoder::DecodePair(const HuffTable& table, int32_t& x, int32_t& y, int32_t& v,
                                  int32_t& w) {
-    x = y = v = w = 0;
-    if (table.treelen == 0) {
-        return;
-    }
-
-    // The first bits through the lookup, when the table has one; it ends where the walk below
-    // would after as many bits.
-    uint32_t index = 0;
-    int bits = 0;
-    PeekEnd end = PeekEnd::Node;
-    if (const PeekTable* peek = PeekTableFor(table)) {
-        const PeekEntry entry = (*peek)[PeekBits(m_reservoir, m_resByte, m_resBitsLeft)];
-        SkipBits(m_resBitsRead, m_resByte, m_resBitsLeft, entry.bits);
-        if (entry.end == PeekEnd::Outside) {
-            return;
-        }
-        if (entry.end == PeekEnd::Pair) {
-            x = static_cast<int8_t>(entry.value >> 8);
-            y = static_cast<int8_t>(entry.value & 0xFF);
-            return;
-        }
-        if (entry.end == PeekEnd::Quadruple) {
-            v = static_cast<int32_t>((entry.value >> 6) & 3) - 1;
-            w = static_cast<int32_t>((entry.value >> 4) & 3) - 1;
-            x = static_cast<int32_t>((entry.value >> 2) & 3) - 1;
-            y = static_cast<int32_t>(entry.value & 3) - 1;
-            return;
-        }
-        end = entry.end;
-        index = entry.value;
-        bits = entry.bits;
-    }
-    uint32_t leaf = index;
-    if (end == PeekEnd::Node) {
-        // Walk the tree one bit per node; the bounds hold for any tree data, not just ours.
-        while (table.tree[index][0] != 0) {
-            if (bits == kMaxCodeBits) {
-                return;
-            }
-            const uint32_t bit = Get1Bit();
-            ++bits;
-            uint32_t step = table.tree[index][bit];
-            index += step;
-            while (step >= 250 && index < table.treelen) {
-                step = table.tree[index][bit];
-                index += step;
-            }
-            if (index >= table.treelen) {
-                return;
-            }
-        }
-        leaf = table.tree[index][1];
-    }
-
-    if (IsQuadrupleTable(table)) {
-        v = static_cast<int32_t>((leaf >> 3) & 1);
-        w = static_cast<int32_t>((leaf >> 2) & 1);
-        x = static_cast<int32_t>((leaf >> 1) & 1);
-        y = static_cast<int32_t>(leaf & 1);
-        for (int32_t* value : {&v, &w, &x, &y}) {
-            if (*value != 0) {
-                ApplySign(*value, Get1Bit());
-            }
-        }
-        return;
-    }
-
-    x = static_cast<int32_t>(leaf >> 4);
-    y = static_cast<int32_t>(leaf & 15);
-    if (table.linbits > 0 && static_cast<uint32_t>(x) == table.xlen - 1) {
-        x += static_cast<int32_t>(GetBits(static_cast<int>(table.linbits)));
-    }
-    if (x != 0) {
-        ApplySign(x, Get1Bit());
-    }
-    if (table.linbits > 0 && static_cast<uint32_t>(y) == table.ylen - 1) {
-        y += static_cast<int32_t>(GetBits(static_cast<int>(table.linbits)));
-    }
-    if (y != 0) {
-        ApplySign(y, Get1Bit());
-    }
+    RingBits in(m_reservoir, m_resByte, m_resBitsLeft);
+    const Code code = DecodeCode(table, PeekTableFor(table), in);
+    AdvanceBits(m_resBitsRead, m_resByte, m_resBitsLeft, in.Taken());
+    v = code.v;
+    w = code.w;
+    x = code.x;
+    y = code.y;
 }
 
 void LayerIIIDecoder::DecodeHuffman(int ch, int gr) {
@@ -273,27 +316,36 @@ void LayerIIIDecoder::DecodeHuffman(int ch, int gr) {
         region2 = LongBandStart(bands, gi.region0_count + gi.region1_count + 2);
     }
 
+    // The bits go through a register of their own and are committed to the reservoir once, at
+    // the end of the granule.
+    RingBits in(m_reservoir, m_resByte, m_resBitsLeft);
+
     // Big values: the budget is not consulted here, only at the end of the granule.
-    int32_t x, y, v, w;
     int i = 0;
     const int bigEnd = std::clamp(2 * gi.big_values, 0, kLines);
-    for (; i < bigEnd; i += 2) {
-        const int region = i < region1 ? 0 : (i < region2 ? 1 : 2);
-        DecodePair(g_huffTables[gi.table_select[region] & 31], x, y, v, w);
-        m_quantised[i] = x;
-        m_quantised[i + 1] = y;
+    const int regionEnd[3] = {std::min(region1, bigEnd), std::min(region2, bigEnd), bigEnd};
+    for (int region = 0; region < 3; ++region) {
+        const HuffTable& table = g_huffTables[gi.table_select[region] & 31];
+        const PeekTable* peek = PeekTableFor(table);
+        for (; i < regionEnd[region]; i += 2) {
+            const Code code = DecodeCode(table, peek, in);
+            m_quantised[i] = code.x;
+            m_quantised[i + 1] = code.y;
+        }
     }
 
     // Count1 quadruples. One starting at 574 keeps only its first two values.
     const HuffTable& quad = g_huffTables[32 + (gi.count1table_select & 1)];
-    while (BitsRead() < end && i < kLines) {
-        DecodePair(quad, x, y, v, w);
-        const int32_t values[4] = {v, w, x, y};
+    const PeekTable* quadPeek = PeekTableFor(quad);
+    while (BitsRead() + in.Taken() < end && i < kLines) {
+        const Code code = DecodeCode(quad, quadPeek, in);
+        const int32_t values[4] = {code.v, code.w, code.x, code.y};
         for (int k = 0; k < 4 && i + k < kLines; ++k) {
             m_quantised[i + k] = values[k];
         }
         i += 4;
     }
+    AdvanceBits(m_resBitsRead, m_resByte, m_resBitsLeft, in.Taken());
 
     // Pull back to the granule's end, dropping the last four values, or skip its stuffing.
     if (BitsRead() > end) {

@@ -35,7 +35,7 @@ LayerIIIDecoder::LayerIIIDecoder()
       m_sampleCallback(nullptr), m_resWrite(0), m_resBitsRead(0), m_resByte(0), m_resBitsLeft(8),
       // Cleared so that reads past the bytes written (malformed part2_3_length) are
       // deterministic.
-      m_reservoir(new uint32_t[kReservoirSize]()) {}
+      m_reservoir(new uint8_t[kReservoirSize + kReservoirTail]()) {}
 
 LayerIIIDecoder::~LayerIIIDecoder() {
     delete[] m_reservoir;
@@ -122,9 +122,7 @@ int LayerIIIDecoder::DecodeFrame(const uint32_t* body, int32_t mainDataLength, i
     const int32_t bitsTaken = static_cast<int32_t>(m_frameWord - body) * 32 + m_frameBit;
     const int32_t room = (MpegStream::kFrameWords * 32 - bitsTaken) / 8;
     const int32_t length = std::clamp(mainDataLength, 0, room);
-    for (int32_t i = 0; i < length; ++i) {
-        PutByte(GetFrameBits(8));
-    }
+    PutFrameBytes(length);
 
     // 6-9.
     int32_t mainDataEnd = BitsRead() / 8;

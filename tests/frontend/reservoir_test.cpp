@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <random>
+#include <vector>
 
 using mplay::LayerIIIDecoder;
 using mplay::LayerIIIDecoderAccess;
@@ -134,4 +136,75 @@ TEST_F(Reservoir, FrameReaderCrossesWordsAndStopsAtTheBufferEnd) {
     EXPECT_EQ(r.GetFrameBits(16), 0xFFFFu);
     EXPECT_EQ(r.GetFrameBits(8), 0xF0u);
     EXPECT_EQ(r.GetFrameBits(16), 0u);
+}
+
+// GetBits and the frame copy take many bits or bytes at a time; they must read and move exactly
+// as the bit-by-bit and byte-by-byte paths do, wherever the read position is on the ring.
+TEST_F(Reservoir, WideReadsAgreeWithSingleBitReadsAllRoundTheRing) {
+    LayerIIIDecoderAccess bitwise;
+    std::mt19937 rng(5);
+    int put = 0;
+    for (int round = 0; round < 40; ++round) {
+        for (int i = 0; i < 300; ++i, ++put) {
+            r.PutByte(Pattern(put));
+            bitwise.PutByte(Pattern(put));
+        }
+        for (int reads = 0; reads < 250; ++reads) {
+            const int n = static_cast<int>(rng() % 41);
+            uint32_t expected = 0;
+            for (int k = 0; k < n; ++k) {
+                expected = expected << 1 | bitwise.Get1Bit();
+            }
+            ASSERT_EQ(r.GetBits(n), expected) << "round " << round << " n " << n;
+            ASSERT_EQ(r.BitsRead(), bitwise.BitsRead());
+            ASSERT_EQ(r.resByte(), bitwise.resByte());
+            ASSERT_EQ(r.resBitsLeft(), bitwise.resBitsLeft());
+            if (rng() % 8 == 0) {
+                const int back = static_cast<int>(rng() % 20);
+                r.RewindBits(back);
+                bitwise.RewindBits(back);
+            }
+        }
+    }
+}
+
+TEST_F(Reservoir, FrameBytesGoInAsByteByByteReads) {
+    std::vector<uint32_t> words(mplay::MpegStream::kFrameWords);
+    std::mt19937 rng(3);
+    for (uint32_t& w : words) {
+        w = static_cast<uint32_t>(rng());
+    }
+    const int total = 4 * mplay::MpegStream::kFrameWords;
+    // Aligned and unaligned starts, copies that end inside the buffer, at its end and past it,
+    // and a ring position that wraps during the copy.
+    for (int startBits : {0, 8, 136, 256, 3, 77}) {
+        for (int count : {0, 1, 5, 300, total - startBits / 8, total + 9}) {
+            LayerIIIDecoderAccess fast;
+            LayerIIIDecoderAccess bytewise;
+            for (int i = 0; i < 3900; ++i) {
+                fast.PutByte(0);
+                bytewise.PutByte(0);
+            }
+            fast.PointFrameReader(words.data());
+            bytewise.PointFrameReader(words.data());
+            for (int skipped = 0; skipped < startBits; skipped += 16) {
+                const int n = std::min(16, startBits - skipped);
+                fast.GetFrameBits(n);
+                bytewise.GetFrameBits(n);
+            }
+            fast.PutFrameBytes(count);
+            for (int i = 0; i < count; ++i) {
+                bytewise.PutByte(bytewise.GetFrameBits(8));
+            }
+            ASSERT_EQ(fast.resWrite(), bytewise.resWrite()) << startBits << " " << count;
+            ASSERT_EQ(fast.GetFrameBits(13), bytewise.GetFrameBits(13))
+                << startBits << " " << count;
+            fast.GetBits(8 * 3900);
+            bytewise.GetBits(8 * 3900);
+            for (int i = 0; i < count + 8; ++i) {
+                ASSERT_EQ(fast.GetBits(8), bytewise.GetBits(8))
+                    << startBits << " " << count << " byte " << i;
+            }
+        }
+    }
 }

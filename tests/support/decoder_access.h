@@ -62,6 +62,7 @@ struct LayerIIIDecoderAccess {
         d.m_frameBit = 0;
     }
     uint32_t GetFrameBits(int n) { return d.GetFrameBits(n); }
+    void PutFrameBytes(int32_t count) { d.PutFrameBytes(count); }
 
     // Stages.
     int ReadSideInfo() { return d.ReadSideInfo(); }

@@ -40,6 +40,8 @@ struct ScaleFactors {
 class LayerIIIDecoder {
   public:
     static constexpr int kReservoirSize = 4096;
+    // The first slots again after the last, so that eight bytes can be read from any slot at once.
+    static constexpr int kReservoirTail = 8;
 
     LayerIIIDecoder();
     ~LayerIIIDecoder();
@@ -62,6 +64,8 @@ class LayerIIIDecoder {
 
     // Bit reservoir.
     void PutByte(uint32_t value);
+    // The next count bytes of the body, as count calls of PutByte(GetFrameBits(8)) would.
+    void PutFrameBytes(int32_t count);
     uint32_t GetBits(int n);
     // Every Huffman code and sign bit comes through here: defined below, inline.
     uint32_t Get1Bit();
@@ -114,7 +118,7 @@ class LayerIIIDecoder {
     int32_t m_resBitsRead;
     int32_t m_resByte;
     int32_t m_resBitsLeft;
-    uint32_t* m_reservoir;
+    uint8_t* m_reservoir; // kReservoirSize byte slots, then kReservoirTail copies
 };
 
 inline uint32_t LayerIIIDecoder::Get1Bit() {
