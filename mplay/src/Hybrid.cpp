@@ -5,6 +5,8 @@
 //        granule's, which m_overlap[ch] carries. Scale as defined by the standard's IMDCT.
 // Imdct is a factorised 36-point (or three 12-point) transform whose window and output factor
 // share one stored multiplication; its constants are single-precision values.
+#include "ImdctConstants.h"
+#include "mplay/HybridLanes.h"
 #include "mplay/LayerIIIDecoder.h"
 #include "mplay/Tables.h"
 
@@ -15,19 +17,7 @@
 namespace mplay {
 namespace {
 
-// 2cos(pi/9), 2cos(2pi/9), 2cos(4pi/9); 2cos(pi/18), 2cos(5pi/18), 2cos(7pi/18); sqrt(3).
-constexpr double c1 = 1.8793852, c2 = 1.5320889, c3 = 0.34729636;
-constexpr double d1 = 1.9696155, d2 = 1.2855753, d3 = 0.6840403;
-constexpr double r3 = 1.7320508;
-// 1/(2cos((2k+1)pi/36))
-constexpr double kTwiddle[9] = {0.5019099, 0.5176381, 0.55168897, 0.61038727, 0.70710677,
-                                0.8717234, 1.1831008, 1.9318516,  5.7368565};
-// Short transform: cos(pi/6), 1/(2cos((2k+1)pi/24)), the short window sin((2k+1)pi/24).
-constexpr double h = 0.8660254;
-constexpr double kShortTwiddle[6] = {0.5043145, 0.5411961, 0.6302362,
-                                     0.8213398, 1.306563,  3.830649};
-constexpr double kShortWindow[6] = {0.13052619, 0.38268343, 0.6087614,
-                                    0.7933533,  0.9238795,  0.9914449};
+using namespace imdct;
 
 struct NinePoint {
     double t[5];
@@ -117,9 +107,9 @@ void ShortImdct(const double* x, double* out) {
         a[5] = s2 + h * y[3];
         a[3] = s2 - h * y[3];
 
-        a[3] *= 1.9318516;
-        a[4] *= 0.70710677;
-        a[5] *= 0.5176381;
+        a[3] *= kShortOdd[0];
+        a[4] *= kShortOdd[1];
+        a[5] *= kShortOdd[2];
 
         for (int k = 0; k < 3; ++k) {
             const double lo = a[k];
@@ -177,25 +167,36 @@ bool IsSilent(const double* lines) {
 } // namespace
 
 void LayerIIIDecoder::Hybrid(int ch, int gr) {
+    static const SubbandTransform transform = ChosenSubbandTransform();
     const GranuleInfo& gi = m_sideInfo[ch].granule[gr];
     const bool mixed = gi.window_switching_flag && gi.mixed_block_flag;
+    const int blockType = gi.block_type & 3;
     double* overlap = m_overlap[ch];
+    // Loud subbands are transformed together, by block type: the two lowest of a mixed block
+    // are long blocks with the normal window.
+    int32_t mixedLong[2];
+    int32_t loud[32];
+    int mixedLongCount = 0;
+    int loudCount = 0;
     for (int sb = 0; sb < 32; ++sb) {
-        // The two lowest subbands of a mixed block are long blocks with the normal window.
-        const int blockType = (mixed && sb < 2) ? 0 : (gi.block_type & 3);
-        double computed[36];
+        const bool longOfMixed = mixed && sb < 2;
         double* lines = m_hybridWork + 18 * sb;
-        const double* raw = computed;
-        if (IsSilent(lines)) {
-            raw = g_silentImdct[blockType].data();
-        } else {
-            Imdct(lines, computed, blockType);
+        if (!IsSilent(lines)) {
+            if (longOfMixed) {
+                mixedLong[mixedLongCount++] = sb;
+            } else {
+                loud[loudCount++] = sb;
+            }
+            continue;
         }
+        const double* raw = g_silentImdct[longOfMixed ? 0 : blockType].data();
         for (int i = 0; i < 18; ++i) {
             lines[i] = raw[i] + overlap[18 * sb + i];
             overlap[18 * sb + i] = raw[18 + i];
         }
     }
+    transform(m_hybridWork, overlap, mixedLong, mixedLongCount, 0);
+    transform(m_hybridWork, overlap, loud, loudCount, blockType);
 }
 
 } // namespace mplay

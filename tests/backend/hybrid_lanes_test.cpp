@@ -1,0 +1,121 @@
+// The side-by-side transform at every width this processor runs, against Imdct one subband at a
+// time: the same bits for every subband it is given, and no other line touched.
+#include "mplay/HybridLanes.h"
+#include "mplay/LayerIIIDecoder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <numeric>
+#include <random>
+#include <vector>
+
+using namespace mplay;
+
+namespace {
+
+// Ordinary, tiny, huge, subnormal, signed-zero and integer values, mixed within a subband.
+double HostileValue(std::mt19937& rng) {
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    switch (rng() % 8) {
+    case 0:
+        return 0.0;
+    case 1:
+        return -0.0;
+    case 2:
+        return unit(rng) * 1e-310;
+    case 3:
+        return unit(rng) * 1e150;
+    case 4:
+        return static_cast<double>(static_cast<int>(rng() % 20001) - 10000);
+    case 5:
+        return unit(rng) * 1e-30;
+    default:
+        return unit(rng) * 32768.0;
+    }
+}
+
+void ReferenceTransform(double* lines, double* overlap, const std::vector<int32_t>& subbands,
+                        int blockType) {
+    for (int32_t sb : subbands) {
+        double x[18];
+        std::copy(lines + 18 * sb, lines + 18 * sb + 18, x);
+        double raw[36];
+        Imdct(x, raw, blockType);
+        for (int i = 0; i < 18; ++i) {
+            lines[18 * sb + i] = raw[i] + overlap[18 * sb + i];
+            overlap[18 * sb + i] = raw[18 + i];
+        }
+    }
+}
+
+void ExpectSameBits(const double* got, const double* want, const char* what, const char* variant,
+                    int blockType, size_t count) {
+    for (int j = 0; j < 576; ++j) {
+        ASSERT_EQ(std::bit_cast<uint64_t>(got[j]), std::bit_cast<uint64_t>(want[j]))
+            << what << " " << j << ", " << variant << ", block type " << blockType << ", " << count
+            << " subbands";
+    }
+}
+
+TEST(HybridLanes, EveryWidthGivesTheBitsOfImdctForAnySetOfSubbands) {
+    std::mt19937 rng(20240611);
+    for (const SubbandTransformVariant& variant : SubbandTransformVariants()) {
+        for (int blockType = 0; blockType < 4; ++blockType) {
+            for (size_t count = 0; count <= 32; ++count) {
+                std::vector<int32_t> subbands(32);
+                std::iota(subbands.begin(), subbands.end(), 0);
+                std::shuffle(subbands.begin(), subbands.end(), rng);
+                subbands.resize(count);
+                double lines[576], overlap[576];
+                for (int j = 0; j < 576; ++j) {
+                    lines[j] = HostileValue(rng);
+                    overlap[j] = HostileValue(rng);
+                }
+                double wantLines[576], wantOverlap[576];
+                std::copy(lines, lines + 576, wantLines);
+                std::copy(overlap, overlap + 576, wantOverlap);
+                ReferenceTransform(wantLines, wantOverlap, subbands, blockType);
+                variant.transform(lines, overlap, subbands.data(), static_cast<int>(count),
+                                  blockType);
+                ExpectSameBits(lines, wantLines, "line", variant.name, blockType, count);
+                ExpectSameBits(overlap, wantOverlap, "overlap", variant.name, blockType, count);
+            }
+        }
+    }
+}
+
+// A subband that is one impulse, or -0.0 throughout, has zero lanes beside it in a group.
+TEST(HybridLanes, ImpulsesAndNegativeZerosBesideUnusedLanes) {
+    for (const SubbandTransformVariant& variant : SubbandTransformVariants()) {
+        for (int blockType = 0; blockType < 4; ++blockType) {
+            for (int k = 0; k < 19; ++k) {
+                double lines[576], overlap[576];
+                std::fill(lines, lines + 576, 0.0);
+                std::fill(overlap, overlap + 576, -0.0);
+                for (int i = 0; i < 18; ++i) {
+                    lines[18 * 5 + i] = k == 18 ? -0.0 : (i == k ? -1.0 : 0.0);
+                }
+                double wantLines[576], wantOverlap[576];
+                std::copy(lines, lines + 576, wantLines);
+                std::copy(overlap, overlap + 576, wantOverlap);
+                const std::vector<int32_t> subbands = {5};
+                ReferenceTransform(wantLines, wantOverlap, subbands, blockType);
+                variant.transform(lines, overlap, subbands.data(), 1, blockType);
+                ExpectSameBits(lines, wantLines, "line", variant.name, blockType, 1);
+                ExpectSameBits(overlap, wantOverlap, "overlap", variant.name, blockType, 1);
+            }
+        }
+    }
+}
+
+TEST(HybridLanes, TheDecoderTakesTheWidestWidth) {
+    const auto& variants = SubbandTransformVariants();
+    ASSERT_FALSE(variants.empty());
+    EXPECT_STREQ(variants.front().name, "portable");
+    EXPECT_EQ(ChosenSubbandTransform(), variants.back().transform);
+}
+
+} // namespace
