@@ -167,7 +167,7 @@ bool IsSilent(const double* lines) {
 } // namespace
 
 void LayerIIIDecoder::Hybrid(int ch, int gr) {
-    static const SubbandTransform transform = ChosenSubbandTransform();
+    static const SubbandTransform transform = ChosenLaneKernels().transform;
     const GranuleInfo& gi = m_sideInfo[ch].granule[gr];
     const bool mixed = gi.window_switching_flag && gi.mixed_block_flag;
     const int blockType = gi.block_type & 3;

@@ -1,7 +1,8 @@
-// The IMDCT and overlap-add of several subbands side by side, one subband to a vector lane.
-// Each lane does the operations of Imdct (Hybrid.cpp) on its subband in the same order, and no
-// multiply-add is fused, so every subband gets exactly the bits of Imdct at any width. The width
-// is picked once, at the first call, from what the processor has; nothing runs before main.
+// The vector kernels of alias reduction and hybrid synthesis. The IMDCT runs several subbands
+// side by side, one to a vector lane, each lane doing the operations of Imdct (Hybrid.cpp) on
+// its subband in the same order; no multiply-add is fused, so every subband gets exactly the
+// bits of Imdct at any width. The width is picked once, at the first call, from what the
+// processor has; nothing runs before main (no load-time resolver).
 #include "mplay/HybridLanes.h"
 
 #include "ImdctConstants.h"
@@ -175,9 +176,48 @@ MPLAY_LANES_INLINE void TransformLanes(double* lines, double* overlap, const int
     }
 }
 
+// The eight butterflies of each boundary, N pairs to a vector. Line 18 sb + 10 + m, below the
+// boundary, pairs with line 18 sb + 25 - m above it, so one side of each pair is turned around.
+// Each line gets the products and the sum (or difference) of the one-pair form, in that order.
+template <int N> MPLAY_LANES_INLINE void ButterflyLanes(double* x, int boundaries) {
+    using V = typename Lanes<N>::V;
+    constexpr int C = 8 / N;
+    V cs[C], ca[C], csDown[C], caDown[C];
+    for (int c = 0; c < C; ++c) {
+        for (int l = 0; l < N; ++l) {
+            cs[c][l] = g_aliasCs[N * c + l];
+            ca[c][l] = g_aliasCa[N * c + l];
+            csDown[c][l] = g_aliasCs[7 - N * c - l];
+            caDown[c][l] = g_aliasCa[7 - N * c - l];
+        }
+    }
+    for (int sb = 0; sb < boundaries; ++sb) {
+        double* lower = x + 18 * sb + 10;
+        double* upper = x + 18 * sb + 18;
+        V a[C], b[C];
+        std::memcpy(a, lower, sizeof a);
+        std::memcpy(b, upper, sizeof b);
+        V newLower[C], newUpper[C];
+        for (int c = 0; c < C; ++c) {
+            V aUp, bDown;
+            for (int l = 0; l < N; ++l) {
+                aUp[l] = a[C - 1 - c][N - 1 - l];
+                bDown[l] = b[C - 1 - c][N - 1 - l];
+            }
+            newLower[c] = a[c] * csDown[c] - bDown * caDown[c];
+            newUpper[c] = b[c] * cs[c] + aUp * ca[c];
+        }
+        std::memcpy(lower, newLower, sizeof newLower);
+        std::memcpy(upper, newUpper, sizeof newUpper);
+    }
+}
+
 void TransformPortable(double* lines, double* overlap, const int32_t* subbands, int count,
                        int blockType) {
     TransformLanes<2>(lines, overlap, subbands, count, blockType);
+}
+void ButterfliesPortable(double* x, int boundaries) {
+    ButterflyLanes<2>(x, boundaries);
 }
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
@@ -186,21 +226,27 @@ __attribute__((target("avx2"))) void
 TransformAvx2(double* lines, double* overlap, const int32_t* subbands, int count, int blockType) {
     TransformLanes<4>(lines, overlap, subbands, count, blockType);
 }
+__attribute__((target("avx2"))) void ButterfliesAvx2(double* x, int boundaries) {
+    ButterflyLanes<4>(x, boundaries);
+}
 __attribute__((target("avx512f"))) void
 TransformAvx512(double* lines, double* overlap, const int32_t* subbands, int count, int blockType) {
     TransformLanes<8>(lines, overlap, subbands, count, blockType);
 }
+__attribute__((target("avx512f"))) void ButterfliesAvx512(double* x, int boundaries) {
+    ButterflyLanes<8>(x, boundaries);
+}
 #endif
 
-std::vector<SubbandTransformVariant> FindVariants() {
-    std::vector<SubbandTransformVariant> found{{"portable", TransformPortable}};
+std::vector<LaneKernels> FindVariants() {
+    std::vector<LaneKernels> found{{"portable", TransformPortable, ButterfliesPortable}};
 #ifdef MPLAY_LANES_X86
     __builtin_cpu_init();
     if (__builtin_cpu_supports("avx2")) {
-        found.push_back({"avx2", TransformAvx2});
+        found.push_back({"avx2", TransformAvx2, ButterfliesAvx2});
     }
     if (__builtin_cpu_supports("avx512f")) {
-        found.push_back({"avx512f", TransformAvx512});
+        found.push_back({"avx512f", TransformAvx512, ButterfliesAvx512});
     }
 #endif
     return found;
@@ -208,13 +254,13 @@ std::vector<SubbandTransformVariant> FindVariants() {
 
 } // namespace
 
-const std::vector<SubbandTransformVariant>& SubbandTransformVariants() {
-    static const std::vector<SubbandTransformVariant> variants = FindVariants();
+const std::vector<LaneKernels>& LaneKernelVariants() {
+    static const std::vector<LaneKernels> variants = FindVariants();
     return variants;
 }
 
-SubbandTransform ChosenSubbandTransform() {
-    return SubbandTransformVariants().back().transform;
+const LaneKernels& ChosenLaneKernels() {
+    return LaneKernelVariants().back();
 }
 
 } // namespace mplay

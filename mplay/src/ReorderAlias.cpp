@@ -3,6 +3,7 @@
 //   out: m_hybridWork, subband-major (line 18 * sb + i), short-block lines interleaved by window;
 //        then the alias butterflies between neighbouring subbands of long-block lines, in place.
 // Scale unchanged.
+#include "mplay/HybridLanes.h"
 #include "mplay/LayerIIIDecoder.h"
 #include "mplay/Tables.h"
 
@@ -46,18 +47,8 @@ void LayerIIIDecoder::AntiAlias(int ch, int gr) {
         return;
     }
     // A mixed block has only its two long subbands to reduce: one boundary.
-    const int boundaries = shortBlock ? 1 : 31;
-    double* x = m_hybridWork;
-    for (int sb = 0; sb < boundaries; ++sb) {
-        double* lower = x + 18 * sb + 17;
-        double* upper = x + 18 * sb + 18;
-        for (int i = 0; i < 8; ++i) {
-            const double a = lower[-i];
-            const double b = upper[i];
-            lower[-i] = a * g_aliasCs[i] - b * g_aliasCa[i];
-            upper[i] = b * g_aliasCs[i] + a * g_aliasCa[i];
-        }
-    }
+    static const AliasButterflies butterflies = ChosenLaneKernels().butterflies;
+    butterflies(m_hybridWork, shortBlock ? 1 : 31);
 }
 
 } // namespace mplay

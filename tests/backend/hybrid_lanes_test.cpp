@@ -1,7 +1,8 @@
-// The side-by-side transform at every width this processor runs, against Imdct one subband at a
-// time: the same bits for every subband it is given, and no other line touched.
+// The vector kernels at every width this processor runs, against the one-at-a-time forms: the
+// same bits for every line they are given, and no other line touched.
 #include "mplay/HybridLanes.h"
 #include "mplay/LayerIIIDecoder.h"
+#include "mplay/Tables.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 #include <cstdint>
 #include <numeric>
 #include <random>
+#include <string>
 #include <vector>
 
 using namespace mplay;
@@ -51,18 +53,21 @@ void ReferenceTransform(double* lines, double* overlap, const std::vector<int32_
     }
 }
 
-void ExpectSameBits(const double* got, const double* want, const char* what, const char* variant,
-                    int blockType, size_t count) {
+void ExpectSameBits(const double* got, const double* want, const std::string& context) {
     for (int j = 0; j < 576; ++j) {
         ASSERT_EQ(std::bit_cast<uint64_t>(got[j]), std::bit_cast<uint64_t>(want[j]))
-            << what << " " << j << ", " << variant << ", block type " << blockType << ", " << count
-            << " subbands";
+            << context << ": line " << j;
     }
+}
+
+std::string Context(const char* what, const char* variant, int blockType, size_t count) {
+    return std::string(what) + ", " + variant + ", block type " + std::to_string(blockType) + ", " +
+           std::to_string(count) + " subbands";
 }
 
 TEST(HybridLanes, EveryWidthGivesTheBitsOfImdctForAnySetOfSubbands) {
     std::mt19937 rng(20240611);
-    for (const SubbandTransformVariant& variant : SubbandTransformVariants()) {
+    for (const LaneKernels& variant : LaneKernelVariants()) {
         for (int blockType = 0; blockType < 4; ++blockType) {
             for (size_t count = 0; count <= 32; ++count) {
                 std::vector<int32_t> subbands(32);
@@ -80,8 +85,9 @@ TEST(HybridLanes, EveryWidthGivesTheBitsOfImdctForAnySetOfSubbands) {
                 ReferenceTransform(wantLines, wantOverlap, subbands, blockType);
                 variant.transform(lines, overlap, subbands.data(), static_cast<int>(count),
                                   blockType);
-                ExpectSameBits(lines, wantLines, "line", variant.name, blockType, count);
-                ExpectSameBits(overlap, wantOverlap, "overlap", variant.name, blockType, count);
+                ExpectSameBits(lines, wantLines, Context("line", variant.name, blockType, count));
+                ExpectSameBits(overlap, wantOverlap,
+                               Context("overlap", variant.name, blockType, count));
             }
         }
     }
@@ -89,7 +95,7 @@ TEST(HybridLanes, EveryWidthGivesTheBitsOfImdctForAnySetOfSubbands) {
 
 // A subband that is one impulse, or -0.0 throughout, has zero lanes beside it in a group.
 TEST(HybridLanes, ImpulsesAndNegativeZerosBesideUnusedLanes) {
-    for (const SubbandTransformVariant& variant : SubbandTransformVariants()) {
+    for (const LaneKernels& variant : LaneKernelVariants()) {
         for (int blockType = 0; blockType < 4; ++blockType) {
             for (int k = 0; k < 19; ++k) {
                 double lines[576], overlap[576];
@@ -104,18 +110,52 @@ TEST(HybridLanes, ImpulsesAndNegativeZerosBesideUnusedLanes) {
                 const std::vector<int32_t> subbands = {5};
                 ReferenceTransform(wantLines, wantOverlap, subbands, blockType);
                 variant.transform(lines, overlap, subbands.data(), 1, blockType);
-                ExpectSameBits(lines, wantLines, "line", variant.name, blockType, 1);
-                ExpectSameBits(overlap, wantOverlap, "overlap", variant.name, blockType, 1);
+                ExpectSameBits(lines, wantLines, Context("line", variant.name, blockType, 1));
+                ExpectSameBits(overlap, wantOverlap,
+                               Context("overlap", variant.name, blockType, 1));
             }
         }
     }
 }
 
+// The alias butterflies one pair at a time, as the decoder first did them.
+void ReferenceButterflies(double* x, int boundaries) {
+    for (int sb = 0; sb < boundaries; ++sb) {
+        double* lower = x + 18 * sb + 17;
+        double* upper = x + 18 * sb + 18;
+        for (int i = 0; i < 8; ++i) {
+            const double a = lower[-i];
+            const double b = upper[i];
+            lower[-i] = a * g_aliasCs[i] - b * g_aliasCa[i];
+            upper[i] = b * g_aliasCs[i] + a * g_aliasCa[i];
+        }
+    }
+}
+
+TEST(HybridLanes, EveryWidthGivesTheBitsOfTheAliasButterflies) {
+    std::mt19937 rng(99);
+    for (const LaneKernels& variant : LaneKernelVariants()) {
+        for (int boundaries = 0; boundaries <= 31; ++boundaries) {
+            double lines[576];
+            for (double& v : lines) {
+                v = HostileValue(rng);
+            }
+            double want[576];
+            std::copy(lines, lines + 576, want);
+            ReferenceButterflies(want, boundaries);
+            variant.butterflies(lines, boundaries);
+            ExpectSameBits(lines, want,
+                           std::string(variant.name) + ", " + std::to_string(boundaries) +
+                               " boundaries");
+        }
+    }
+}
+
 TEST(HybridLanes, TheDecoderTakesTheWidestWidth) {
-    const auto& variants = SubbandTransformVariants();
+    const auto& variants = LaneKernelVariants();
     ASSERT_FALSE(variants.empty());
     EXPECT_STREQ(variants.front().name, "portable");
-    EXPECT_EQ(ChosenSubbandTransform(), variants.back().transform);
+    EXPECT_EQ(&ChosenLaneKernels(), &variants.back());
 }
 
 } // namespace

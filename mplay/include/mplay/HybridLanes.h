@@ -1,5 +1,6 @@
 #pragma once
-// The hybrid synthesis of many subbands at once, at the widest vectors the processor has.
+// Alias reduction and hybrid synthesis of many lines at once, at the widest vectors the processor
+// has.
 #include <cstdint>
 #include <vector>
 
@@ -11,14 +12,19 @@ namespace mplay {
 using SubbandTransform = void (*)(double* lines, double* overlap, const int32_t* subbands,
                                   int count, int blockType);
 
-struct SubbandTransformVariant {
+// The alias butterflies of the first `boundaries` subband boundaries of 576 lines, in place, with
+// the bits of the one-pair-at-a-time form.
+using AliasButterflies = void (*)(double* lines, int boundaries);
+
+struct LaneKernels {
     const char* name;
     SubbandTransform transform;
+    AliasButterflies butterflies;
 };
 
 // The widths this processor runs, narrowest (portable) first.
-const std::vector<SubbandTransformVariant>& SubbandTransformVariants();
-// The widest; what Hybrid uses.
-SubbandTransform ChosenSubbandTransform();
+const std::vector<LaneKernels>& LaneKernelVariants();
+// The widest; what the decoder uses.
+const LaneKernels& ChosenLaneKernels();
 
 } // namespace mplay
