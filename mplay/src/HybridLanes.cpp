@@ -10,7 +10,9 @@
 #include "mplay/Tables.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
+#include <utility>
 
 #define MPLAY_LANES_INLINE [[gnu::always_inline]] inline
 
@@ -76,10 +78,10 @@ template <class V> MPLAY_LANES_INLINE void LongLanes(V* x, V* out, const double*
     }
 }
 
+// Imdct clears its output and adds each window's twelve values in, window by window; the same
+// sums are written out here without the cleared array (0.0 + z is not z when z is -0.0).
 template <class V> MPLAY_LANES_INLINE void ShortLanes(const V* x, V* out) {
-    for (int i = 0; i < 36; ++i) {
-        out[i] = V{};
-    }
+    V z[3][12];
     for (int j = 0; j < 3; ++j) {
         V y[6];
         for (int k = 0; k < 6; ++k) {
@@ -118,42 +120,78 @@ template <class V> MPLAY_LANES_INLINE void ShortLanes(const V* x, V* out) {
         }
 
         const double* w = kShortWindow;
-        const V z[12] = {a[3] * w[0],  a[4] * w[1],  a[5] * w[2],  -a[5] * w[3],
-                         -a[4] * w[4], -a[3] * w[5], -a[2] * w[5], -a[1] * w[4],
-                         -a[0] * w[3], -a[0] * w[2], -a[1] * w[1], -a[2] * w[0]};
-        for (int k = 0; k < 12; ++k) {
-            out[6 * j + 6 + k] += z[k];
-        }
+        const V windowed[12] = {a[3] * w[0],  a[4] * w[1],  a[5] * w[2],  -a[5] * w[3],
+                                -a[4] * w[4], -a[3] * w[5], -a[2] * w[5], -a[1] * w[4],
+                                -a[0] * w[3], -a[0] * w[2], -a[1] * w[1], -a[2] * w[0]};
+        std::memcpy(z[j], windowed, sizeof windowed);
+    }
+    const V zero = {};
+    for (int k = 0; k < 6; ++k) {
+        out[k] = zero;
+        out[6 + k] = zero + z[0][k];
+        out[12 + k] = zero + z[0][6 + k] + z[1][k];
+        out[18 + k] = zero + z[1][6 + k] + z[2][k];
+        out[24 + k] = zero + z[2][6 + k];
+        out[30 + k] = zero;
     }
 }
 
-// What the lanes past the last subband of a group transform and overlap-add, unused.
-struct SpareLane {
-    double lines[18] = {};
-    double overlap[18] = {};
-};
+// What the lanes past the last subband of a group read; they write to a sink, unused.
+constexpr double kSpareLane[18] = {};
 
-// N subbands at a time; the values move into and out of lanes element by element, which the
-// compiler turns into shuffles.
+// One stage of an N x N transpose: rows a and b exchange their blocks of S values.
+template <int N, int S, std::size_t... P>
+MPLAY_LANES_INLINE void TransposeStage(typename Lanes<N>::V* a, typename Lanes<N>::V* b,
+                                       std::index_sequence<P...>) {
+    const typename Lanes<N>::V x = *a, y = *b;
+    *a = __builtin_shufflevector(x, y, ((P & S) ? N + P - S : P)...);
+    *b = __builtin_shufflevector(x, y, ((P & S) ? N + P : P + S)...);
+}
+
+// Rows r[0..N-1] become the columns they were.
+template <int N, int S = 1> MPLAY_LANES_INLINE void Transpose(typename Lanes<N>::V* r) {
+    for (int i = 0; i < N; ++i) {
+        if ((i & S) == 0) {
+            TransposeStage<N, S>(r + i, r + i + S, std::make_index_sequence<N>{});
+        }
+    }
+    if constexpr (2 * S < N) {
+        Transpose<N, 2 * S>(r);
+    }
+}
+
+// N subbands at a time. A subband's lines move into a lane, and its results out of it, N values
+// at a time by transposing blocks; the two values past the last whole block move one by one.
 template <int N>
 MPLAY_LANES_INLINE void TransformLanes(double* lines, double* overlap, const int32_t* subbands,
                                        int count, int blockType) {
     using V = typename Lanes<N>::V;
+    constexpr int kBlocked = 18 / N * N;
     for (int first = 0; first < count; first += N) {
         const int n = std::min(N, count - first);
-        SpareLane spare;
+        double sink[36];
+        const double* yIn[N];
+        const double* oIn[N];
         double* y[N];
         double* o[N];
         for (int l = 0; l < N; ++l) {
             const int sb = l < n ? subbands[first + l] : -1;
             MPLAY_ASSERT(sb < 32);
-            y[l] = sb >= 0 ? lines + 18 * sb : spare.lines;
-            o[l] = sb >= 0 ? overlap + 18 * sb : spare.overlap;
+            y[l] = sb >= 0 ? lines + 18 * sb : sink;
+            o[l] = sb >= 0 ? overlap + 18 * sb : sink + 18;
+            yIn[l] = sb >= 0 ? y[l] : kSpareLane;
+            oIn[l] = sb >= 0 ? o[l] : kSpareLane;
         }
         V x[18];
-        for (int k = 0; k < 18; ++k) {
+        for (int k = 0; k < kBlocked; k += N) {
             for (int l = 0; l < N; ++l) {
-                x[k][l] = y[l][k];
+                std::memcpy(&x[k + l], yIn[l] + k, sizeof(V));
+            }
+            Transpose<N>(x + k);
+        }
+        for (int k = kBlocked; k < 18; ++k) {
+            for (int l = 0; l < N; ++l) {
+                x[k][l] = yIn[l][k];
             }
         }
         V raw[36];
@@ -162,14 +200,33 @@ MPLAY_LANES_INLINE void TransformLanes(double* lines, double* overlap, const int
         } else {
             LongLanes(x, raw, g_imdctWindow[blockType & 3]);
         }
-        for (int i = 0; i < 18; ++i) {
-            V carried;
+        // The first half plus the carried overlap, before the second half replaces it.
+        for (int i = 0; i < kBlocked; i += N) {
+            V t[N];
+            std::memcpy(t, raw + i, sizeof t);
+            Transpose<N>(t);
             for (int l = 0; l < N; ++l) {
-                carried[l] = o[l][i];
+                V carried;
+                std::memcpy(&carried, oIn[l] + i, sizeof carried);
+                const V sum = t[l] + carried;
+                std::memcpy(y[l] + i, &sum, sizeof sum);
             }
-            const V sum = raw[i] + carried;
+        }
+        for (int i = kBlocked; i < 18; ++i) {
             for (int l = 0; l < N; ++l) {
-                y[l][i] = sum[l];
+                y[l][i] = raw[i][l] + oIn[l][i];
+            }
+        }
+        for (int i = 0; i < kBlocked; i += N) {
+            V t[N];
+            std::memcpy(t, raw + 18 + i, sizeof t);
+            Transpose<N>(t);
+            for (int l = 0; l < N; ++l) {
+                std::memcpy(o[l] + i, &t[l], sizeof t[l]);
+            }
+        }
+        for (int i = kBlocked; i < 18; ++i) {
+            for (int l = 0; l < N; ++l) {
                 o[l][i] = raw[18 + i][l];
             }
         }
