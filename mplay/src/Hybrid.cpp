@@ -10,10 +10,6 @@
 #include "mplay/LayerIIIDecoder.h"
 #include "mplay/Tables.h"
 
-#include <array>
-#include <bit>
-#include <cstdint>
-
 namespace mplay {
 namespace {
 
@@ -141,62 +137,11 @@ void Imdct(double* x, double* out, int blockType) {
     }
 }
 
-namespace {
-
-// The transform of 18 lines of +0.0 for each block type, made by the transform itself, so
-// that a silent subband (most of the top ones) can take it without computing it again.
-const std::array<std::array<double, 36>, 4> g_silentImdct = [] {
-    std::array<std::array<double, 36>, 4> all{};
-    for (int blockType = 0; blockType < 4; ++blockType) {
-        double lines[18] = {};
-        Imdct(lines, all[blockType].data(), blockType);
-    }
-    return all;
-}();
-
-// Bit for bit +0.0, so that a -0.0 line (whose transform may differ in the sign of a zero)
-// still goes through the transform.
-bool IsSilent(const double* lines) {
-    uint64_t bits = 0;
-    for (int i = 0; i < 18; ++i) {
-        bits |= std::bit_cast<uint64_t>(lines[i]);
-    }
-    return bits == 0;
-}
-
-} // namespace
-
 void LayerIIIDecoder::Hybrid(int ch, int gr) {
-    static const SubbandTransform transform = ChosenLaneKernels().transform;
+    static const GranuleHybrid granule = ChosenLaneKernels().granule;
     const GranuleInfo& gi = m_sideInfo[ch].granule[gr];
-    const bool mixed = gi.window_switching_flag && gi.mixed_block_flag;
-    const int blockType = gi.block_type & 3;
-    double* overlap = m_overlap[ch];
-    // Loud subbands are transformed together, by block type: the two lowest of a mixed block
-    // are long blocks with the normal window.
-    int32_t mixedLong[2];
-    int32_t loud[32];
-    int mixedLongCount = 0;
-    int loudCount = 0;
-    for (int sb = 0; sb < 32; ++sb) {
-        const bool longOfMixed = mixed && sb < 2;
-        double* lines = m_hybridWork + 18 * sb;
-        if (!IsSilent(lines)) {
-            if (longOfMixed) {
-                mixedLong[mixedLongCount++] = sb;
-            } else {
-                loud[loudCount++] = sb;
-            }
-            continue;
-        }
-        const double* raw = g_silentImdct[longOfMixed ? 0 : blockType].data();
-        for (int i = 0; i < 18; ++i) {
-            lines[i] = raw[i] + overlap[18 * sb + i];
-            overlap[18 * sb + i] = raw[18 + i];
-        }
-    }
-    transform(m_hybridWork, overlap, mixedLong, mixedLongCount, 0);
-    transform(m_hybridWork, overlap, loud, loudCount, blockType);
+    granule(m_hybridWork, m_overlap[ch], gi.block_type & 3,
+            gi.window_switching_flag && gi.mixed_block_flag);
 }
 
 } // namespace mplay

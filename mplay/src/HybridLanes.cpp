@@ -7,6 +7,7 @@
 
 #include "ImdctConstants.h"
 #include "mplay/Debug.h"
+#include "mplay/LayerIIIDecoder.h"
 #include "mplay/Tables.h"
 
 #include <algorithm>
@@ -233,6 +234,57 @@ MPLAY_LANES_INLINE void TransformLanes(double* lines, double* overlap, const int
     }
 }
 
+// The transform of 18 lines of +0.0 for each block type, made by Imdct itself, so that a silent
+// subband (most of the top ones) can take it without computing it again.
+struct SilentTransforms {
+    double raw[4][36];
+    SilentTransforms() {
+        for (int blockType = 0; blockType < 4; ++blockType) {
+            double lines[18] = {};
+            Imdct(lines, raw[blockType], blockType);
+        }
+    }
+};
+const SilentTransforms g_silent;
+
+// Bit for bit +0.0, so that a -0.0 line (whose transform may differ in the sign of a zero)
+// still goes through the transform.
+MPLAY_LANES_INLINE bool IsSilent(const double* lines) {
+    uint64_t bits = 0;
+    for (int i = 0; i < 18; ++i) {
+        uint64_t v;
+        std::memcpy(&v, lines + i, sizeof v);
+        bits |= v;
+    }
+    return bits == 0;
+}
+
+// Loud subbands are transformed together, by block type: the two lowest of a mixed block are
+// long blocks with the normal window, and come first in the list.
+template <int N>
+MPLAY_LANES_INLINE void GranuleLanes(double* lines, double* overlap, int blockType, bool mixed) {
+    int32_t loud[32];
+    int loudCount = 0;
+    int mixedLongCount = 0;
+    for (int sb = 0; sb < 32; ++sb) {
+        const bool longOfMixed = mixed && sb < 2;
+        double* y = lines + 18 * sb;
+        double* o = overlap + 18 * sb;
+        if (!IsSilent(y)) {
+            loud[loudCount++] = sb;
+            mixedLongCount += longOfMixed;
+            continue;
+        }
+        const double* raw = g_silent.raw[longOfMixed ? 0 : blockType];
+        for (int i = 0; i < 18; ++i) {
+            y[i] = raw[i] + o[i];
+            o[i] = raw[18 + i];
+        }
+    }
+    TransformLanes<N>(lines, overlap, loud, mixedLongCount, 0);
+    TransformLanes<N>(lines, overlap, loud + mixedLongCount, loudCount - mixedLongCount, blockType);
+}
+
 // The eight butterflies of each boundary, N pairs to a vector. Line 18 sb + 10 + m, below the
 // boundary, pairs with line 18 sb + 25 - m above it, so one side of each pair is turned around.
 // Each line gets the products and the sum (or difference) of the one-pair form, in that order.
@@ -276,6 +328,9 @@ void TransformPortable(double* lines, double* overlap, const int32_t* subbands, 
 void ButterfliesPortable(double* x, int boundaries) {
     ButterflyLanes<2>(x, boundaries);
 }
+void GranulePortable(double* lines, double* overlap, int blockType, bool mixed) {
+    GranuleLanes<2>(lines, overlap, blockType, mixed);
+}
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define MPLAY_LANES_X86 1
@@ -286,6 +341,10 @@ TransformAvx2(double* lines, double* overlap, const int32_t* subbands, int count
 __attribute__((target("avx2"))) void ButterfliesAvx2(double* x, int boundaries) {
     ButterflyLanes<4>(x, boundaries);
 }
+__attribute__((target("avx2"))) void GranuleAvx2(double* lines, double* overlap, int blockType,
+                                                 bool mixed) {
+    GranuleLanes<4>(lines, overlap, blockType, mixed);
+}
 __attribute__((target("avx512f"))) void
 TransformAvx512(double* lines, double* overlap, const int32_t* subbands, int count, int blockType) {
     TransformLanes<8>(lines, overlap, subbands, count, blockType);
@@ -293,17 +352,22 @@ TransformAvx512(double* lines, double* overlap, const int32_t* subbands, int cou
 __attribute__((target("avx512f"))) void ButterfliesAvx512(double* x, int boundaries) {
     ButterflyLanes<8>(x, boundaries);
 }
+__attribute__((target("avx512f"))) void GranuleAvx512(double* lines, double* overlap, int blockType,
+                                                      bool mixed) {
+    GranuleLanes<8>(lines, overlap, blockType, mixed);
+}
 #endif
 
 std::vector<LaneKernels> FindVariants() {
-    std::vector<LaneKernels> found{{"portable", TransformPortable, ButterfliesPortable}};
+    std::vector<LaneKernels> found{
+        {"portable", TransformPortable, ButterfliesPortable, GranulePortable}};
 #ifdef MPLAY_LANES_X86
     __builtin_cpu_init();
     if (__builtin_cpu_supports("avx2")) {
-        found.push_back({"avx2", TransformAvx2, ButterfliesAvx2});
+        found.push_back({"avx2", TransformAvx2, ButterfliesAvx2, GranuleAvx2});
     }
     if (__builtin_cpu_supports("avx512f")) {
-        found.push_back({"avx512f", TransformAvx512, ButterfliesAvx512});
+        found.push_back({"avx512f", TransformAvx512, ButterfliesAvx512, GranuleAvx512});
     }
 #endif
     return found;

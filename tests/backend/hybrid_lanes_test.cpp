@@ -118,6 +118,47 @@ TEST(HybridLanes, ImpulsesAndNegativeZerosBesideUnusedLanes) {
     }
 }
 
+// Whole granules: silent, -0.0 and loud subbands side by side, every block type with and without
+// the mixed flag, the overlap carried from granule to granule.
+TEST(HybridLanes, EveryWidthGivesTheBitsOfImdctForWholeGranules) {
+    std::mt19937 rng(5);
+    for (const LaneKernels& variant : LaneKernelVariants()) {
+        double overlap[576] = {}, wantOverlap[576] = {};
+        for (int granule = 0; granule < 64; ++granule) {
+            const int blockType = granule % 4;
+            const bool mixed = (granule / 4) % 2 == 1;
+            double lines[576];
+            for (int sb = 0; sb < 32; ++sb) {
+                const uint32_t kind = rng() % 4;
+                const int negativeZero = static_cast<int>(rng() % 18);
+                for (int i = 0; i < 18; ++i) {
+                    double& v = lines[18 * sb + i];
+                    if (kind == 3) {
+                        v = HostileValue(rng);
+                    } else {
+                        v = kind == 2 || (kind == 1 && i == negativeZero) ? -0.0 : 0.0;
+                    }
+                }
+            }
+            double wantLines[576];
+            std::copy(lines, lines + 576, wantLines);
+            std::vector<int32_t> low = {0, 1}, rest;
+            for (int32_t sb = mixed ? 2 : 0; sb < 32; ++sb) {
+                rest.push_back(sb);
+            }
+            if (mixed) {
+                ReferenceTransform(wantLines, wantOverlap, low, 0);
+            }
+            ReferenceTransform(wantLines, wantOverlap, rest, blockType);
+            variant.granule(lines, overlap, blockType, mixed);
+            const std::string context =
+                std::string(variant.name) + ", granule " + std::to_string(granule);
+            ExpectSameBits(lines, wantLines, context + " lines");
+            ExpectSameBits(overlap, wantOverlap, context + " overlap");
+        }
+    }
+}
+
 // The alias butterflies one pair at a time, as the decoder first did them.
 void ReferenceButterflies(double* x, int boundaries) {
     for (int sb = 0; sb < boundaries; ++sb) {

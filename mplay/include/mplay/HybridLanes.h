@@ -16,10 +16,16 @@ using SubbandTransform = void (*)(double* lines, double* overlap, const int32_t*
 // the bits of the one-pair-at-a-time form.
 using AliasButterflies = void (*)(double* lines, int boundaries);
 
+// Hybrid's work on a granule: every subband transformed with blockType's window, but the two
+// lowest of a mixed block with the normal long window; silent subbands (+0.0 lines) take the
+// stored transform of silence, which has the same bits.
+using GranuleHybrid = void (*)(double* lines, double* overlap, int blockType, bool mixed);
+
 struct LaneKernels {
     const char* name;
     SubbandTransform transform;
     AliasButterflies butterflies;
+    GranuleHybrid granule;
 };
 
 // The widths this processor runs, narrowest (portable) first.
