@@ -45,6 +45,24 @@ struct SignedPowTable {
 };
 const SignedPowTable g_signedPow;
 
+// 2^((g - 210) / 4) for every 8-bit global gain, by the pow call that other values still take.
+struct GainTable {
+    double entries[256];
+    GainTable() {
+        for (int g = 0; g < 256; ++g) {
+            entries[g] = std::pow(2.0, (g - 210) * 0.25);
+        }
+    }
+};
+const GainTable g_gains;
+
+double Gain(int globalGain) {
+    if (globalGain >= 0 && globalGain < 256) {
+        return g_gains.entries[globalGain];
+    }
+    return std::pow(2.0, (globalGain - 210) * 0.25);
+}
+
 // Legal streams keep step indices below 64 and scale factors below 16; anything larger can only
 // come from a malformed stream and is held at the table's end.
 double ScaleStep(int n) {
@@ -100,7 +118,7 @@ void LayerIIIDecoder::Requantise(int ch, int gr) {
     const int count = std::clamp(m_nonzeroCount[ch], 0, 576);
     const int scale = gi.scalefac_scale ? 1 : 0;
 
-    const double gain = std::pow(2.0, (gi.global_gain - 210) * 0.25);
+    const double gain = Gain(gi.global_gain);
     // Values past any escape can only come from a malformed stream; they take the exact path.
     const bool withinTable = WithinSignedTable(q, count);
 

@@ -65,6 +65,16 @@ TEST_F(RequantiseTest, GlobalGainStepsByQuarterPowersOfTwo) {
     EXPECT_DOUBLE_EQ(a.dequantised(0)[0], std::pow(2.0, -0.25));
 }
 
+TEST_F(RequantiseTest, EveryGlobalGainGivesTheBitsOfItsPowerOfTwo) {
+    Fill(576, 1);
+    for (int32_t g = -3; g < 260; ++g) {
+        a.granule(0).global_gain = g;
+        a.Requantise(0);
+        const double want = g_powTable[1] * (std::pow(2.0, (g - 210) * 0.25) * g_scaleStepTable[0]);
+        ASSERT_EQ(std::bit_cast<uint64_t>(a.dequantised(0)[0]), std::bit_cast<uint64_t>(want)) << g;
+    }
+}
+
 TEST_F(RequantiseTest, EscapesPastTheTableAreRequantisedExactly) {
     // 13 linbits reach 15 + 8191 = 8206.
     for (int32_t q = 8190; q <= 8206; ++q) {
