@@ -22,7 +22,12 @@ namespace {
 
 using namespace imdct;
 
-template <int N> struct Lanes { typedef double V __attribute__((vector_size(8 * N))); };
+// V for values in registers; U to load and store V at the address of any double (an array of V
+// copied with memcpy goes through the stack).
+template <int N> struct Lanes {
+    typedef double V __attribute__((vector_size(8 * N)));
+    typedef double U __attribute__((vector_size(8 * N), aligned(8), may_alias));
+};
 
 // Nine-point transform of x[0], x[2], ..., x[16]: t[0..4], then u[0..3].
 template <class V> MPLAY_LANES_INLINE void NinePoint(const V* x, V* t, V* u) {
@@ -124,7 +129,9 @@ template <class V> MPLAY_LANES_INLINE void ShortLanes(const V* x, V* out) {
         const V windowed[12] = {a[3] * w[0],  a[4] * w[1],  a[5] * w[2],  -a[5] * w[3],
                                 -a[4] * w[4], -a[3] * w[5], -a[2] * w[5], -a[1] * w[4],
                                 -a[0] * w[3], -a[0] * w[2], -a[1] * w[1], -a[2] * w[0]};
-        std::memcpy(z[j], windowed, sizeof windowed);
+        for (int k = 0; k < 12; ++k) {
+            z[j][k] = windowed[k];
+        }
     }
     const V zero = {};
     for (int k = 0; k < 6; ++k) {
@@ -167,6 +174,7 @@ template <int N>
 MPLAY_LANES_INLINE void TransformLanes(double* lines, double* overlap, const int32_t* subbands,
                                        int count, int blockType) {
     using V = typename Lanes<N>::V;
+    using U = typename Lanes<N>::U;
     constexpr int kBlocked = 18 / N * N;
     for (int first = 0; first < count; first += N) {
         const int n = std::min(N, count - first);
@@ -186,7 +194,7 @@ MPLAY_LANES_INLINE void TransformLanes(double* lines, double* overlap, const int
         V x[18];
         for (int k = 0; k < kBlocked; k += N) {
             for (int l = 0; l < N; ++l) {
-                std::memcpy(&x[k + l], yIn[l] + k, sizeof(V));
+                x[k + l] = *reinterpret_cast<const U*>(yIn[l] + k);
             }
             Transpose<N>(x + k);
         }
@@ -204,13 +212,13 @@ MPLAY_LANES_INLINE void TransformLanes(double* lines, double* overlap, const int
         // The first half plus the carried overlap, before the second half replaces it.
         for (int i = 0; i < kBlocked; i += N) {
             V t[N];
-            std::memcpy(t, raw + i, sizeof t);
+            for (int l = 0; l < N; ++l) {
+                t[l] = raw[i + l];
+            }
             Transpose<N>(t);
             for (int l = 0; l < N; ++l) {
-                V carried;
-                std::memcpy(&carried, oIn[l] + i, sizeof carried);
-                const V sum = t[l] + carried;
-                std::memcpy(y[l] + i, &sum, sizeof sum);
+                const V carried = *reinterpret_cast<const U*>(oIn[l] + i);
+                *reinterpret_cast<U*>(y[l] + i) = t[l] + carried;
             }
         }
         for (int i = kBlocked; i < 18; ++i) {
@@ -220,10 +228,12 @@ MPLAY_LANES_INLINE void TransformLanes(double* lines, double* overlap, const int
         }
         for (int i = 0; i < kBlocked; i += N) {
             V t[N];
-            std::memcpy(t, raw + 18 + i, sizeof t);
+            for (int l = 0; l < N; ++l) {
+                t[l] = raw[18 + i + l];
+            }
             Transpose<N>(t);
             for (int l = 0; l < N; ++l) {
-                std::memcpy(o[l] + i, &t[l], sizeof t[l]);
+                *reinterpret_cast<U*>(o[l] + i) = t[l];
             }
         }
         for (int i = kBlocked; i < 18; ++i) {
@@ -275,7 +285,7 @@ MPLAY_LANES_INLINE void GranuleLanes(double* lines, double* overlap, int blockTy
             mixedLongCount += longOfMixed;
             continue;
         }
-        const double* raw = g_silent.raw[longOfMixed ? 0 : blockType];
+        const double* raw = g_silent.raw[longOfMixed ? 0 : blockType & 3];
         for (int i = 0; i < 18; ++i) {
             y[i] = raw[i] + o[i];
             o[i] = raw[18 + i];
@@ -290,6 +300,7 @@ MPLAY_LANES_INLINE void GranuleLanes(double* lines, double* overlap, int blockTy
 // Each line gets the products and the sum (or difference) of the one-pair form, in that order.
 template <int N> MPLAY_LANES_INLINE void ButterflyLanes(double* x, int boundaries) {
     using V = typename Lanes<N>::V;
+    using U = typename Lanes<N>::U;
     constexpr int C = 8 / N;
     V cs[C], ca[C], csDown[C], caDown[C];
     for (int c = 0; c < C; ++c) {
@@ -304,8 +315,10 @@ template <int N> MPLAY_LANES_INLINE void ButterflyLanes(double* x, int boundarie
         double* lower = x + 18 * sb + 10;
         double* upper = x + 18 * sb + 18;
         V a[C], b[C];
-        std::memcpy(a, lower, sizeof a);
-        std::memcpy(b, upper, sizeof b);
+        for (int c = 0; c < C; ++c) {
+            a[c] = *reinterpret_cast<const U*>(lower + N * c);
+            b[c] = *reinterpret_cast<const U*>(upper + N * c);
+        }
         V newLower[C], newUpper[C];
         for (int c = 0; c < C; ++c) {
             V aUp, bDown;
@@ -316,8 +329,10 @@ template <int N> MPLAY_LANES_INLINE void ButterflyLanes(double* x, int boundarie
             newLower[c] = a[c] * csDown[c] - bDown * caDown[c];
             newUpper[c] = b[c] * cs[c] + aUp * ca[c];
         }
-        std::memcpy(lower, newLower, sizeof newLower);
-        std::memcpy(upper, newUpper, sizeof newUpper);
+        for (int c = 0; c < C; ++c) {
+            *reinterpret_cast<U*>(lower + N * c) = newLower[c];
+            *reinterpret_cast<U*>(upper + N * c) = newUpper[c];
+        }
     }
 }
 
