@@ -74,15 +74,16 @@ int Scaled(int scalefac, int scale) {
 
 // The sign is copied rather than chosen: signs of audio are random, and a branch on each
 // mispredicts half the time. A zero line gives +0.0 either way.
-void ScaleLinesReference(const int32_t* q, double* out, int begin, int end, double factor) {
+[[gnu::noinline]] void ScaleLinesReference(const int32_t* q, double* out, int begin, int end,
+                                           double factor) {
     for (int j = begin; j < end; ++j) {
         out[j] = std::copysign(PowFourThirds(q[j]) * factor, static_cast<double>(q[j]));
     }
 }
 
 // withinTable: every line of the granule lies within the signed table.
-void ScaleLines(const int32_t* q, double* out, int begin, int end, double factor,
-                bool withinTable) {
+[[gnu::always_inline]] inline void ScaleLines(const int32_t* q, double* out, int begin, int end,
+                                              double factor, bool withinTable) {
     if (!withinTable || !(factor > 0.0 && factor <= std::numeric_limits<double>::max())) {
         ScaleLinesReference(q, out, begin, end, factor);
         return;
