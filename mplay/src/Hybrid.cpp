@@ -5,29 +5,15 @@
 //        granule's, which m_overlap[ch] carries. Scale as defined by the standard's IMDCT.
 // Imdct is a factorised 36-point (or three 12-point) transform whose window and output factor
 // share one stored multiplication; its constants are single-precision values.
+#include "ImdctConstants.h"
+#include "mplay/HybridLanes.h"
 #include "mplay/LayerIIIDecoder.h"
 #include "mplay/Tables.h"
-
-#include <array>
-#include <bit>
-#include <cstdint>
 
 namespace mplay {
 namespace {
 
-// 2cos(pi/9), 2cos(2pi/9), 2cos(4pi/9); 2cos(pi/18), 2cos(5pi/18), 2cos(7pi/18); sqrt(3).
-constexpr double c1 = 1.8793852, c2 = 1.5320889, c3 = 0.34729636;
-constexpr double d1 = 1.9696155, d2 = 1.2855753, d3 = 0.6840403;
-constexpr double r3 = 1.7320508;
-// 1/(2cos((2k+1)pi/36))
-constexpr double kTwiddle[9] = {0.5019099, 0.5176381, 0.55168897, 0.61038727, 0.70710677,
-                                0.8717234, 1.1831008, 1.9318516,  5.7368565};
-// Short transform: cos(pi/6), 1/(2cos((2k+1)pi/24)), the short window sin((2k+1)pi/24).
-constexpr double h = 0.8660254;
-constexpr double kShortTwiddle[6] = {0.5043145, 0.5411961, 0.6302362,
-                                     0.8213398, 1.306563,  3.830649};
-constexpr double kShortWindow[6] = {0.13052619, 0.38268343, 0.6087614,
-                                    0.7933533,  0.9238795,  0.9914449};
+using namespace imdct;
 
 struct NinePoint {
     double t[5];
@@ -117,9 +103,9 @@ void ShortImdct(const double* x, double* out) {
         a[5] = s2 + h * y[3];
         a[3] = s2 - h * y[3];
 
-        a[3] *= 1.9318516;
-        a[4] *= 0.70710677;
-        a[5] *= 0.5176381;
+        a[3] *= kShortOdd[0];
+        a[4] *= kShortOdd[1];
+        a[5] *= kShortOdd[2];
 
         for (int k = 0; k < 3; ++k) {
             const double lo = a[k];
@@ -151,51 +137,11 @@ void Imdct(double* x, double* out, int blockType) {
     }
 }
 
-namespace {
-
-// The transform of 18 lines of +0.0 for each block type, made by the transform itself, so
-// that a silent subband (most of the top ones) can take it without computing it again.
-const std::array<std::array<double, 36>, 4> g_silentImdct = [] {
-    std::array<std::array<double, 36>, 4> all{};
-    for (int blockType = 0; blockType < 4; ++blockType) {
-        double lines[18] = {};
-        Imdct(lines, all[blockType].data(), blockType);
-    }
-    return all;
-}();
-
-// Bit for bit +0.0, so that a -0.0 line (whose transform may differ in the sign of a zero)
-// still goes through the transform.
-bool IsSilent(const double* lines) {
-    uint64_t bits = 0;
-    for (int i = 0; i < 18; ++i) {
-        bits |= std::bit_cast<uint64_t>(lines[i]);
-    }
-    return bits == 0;
-}
-
-} // namespace
-
 void LayerIIIDecoder::Hybrid(int ch, int gr) {
+    static const GranuleHybrid granule = ChosenLaneKernels().granule;
     const GranuleInfo& gi = m_sideInfo[ch].granule[gr];
-    const bool mixed = gi.window_switching_flag && gi.mixed_block_flag;
-    double* overlap = m_overlap[ch];
-    for (int sb = 0; sb < 32; ++sb) {
-        // The two lowest subbands of a mixed block are long blocks with the normal window.
-        const int blockType = (mixed && sb < 2) ? 0 : (gi.block_type & 3);
-        double computed[36];
-        double* lines = m_hybridWork + 18 * sb;
-        const double* raw = computed;
-        if (IsSilent(lines)) {
-            raw = g_silentImdct[blockType].data();
-        } else {
-            Imdct(lines, computed, blockType);
-        }
-        for (int i = 0; i < 18; ++i) {
-            lines[i] = raw[i] + overlap[18 * sb + i];
-            overlap[18 * sb + i] = raw[18 + i];
-        }
-    }
+    granule(m_hybridWork, m_overlap[ch], gi.block_type & 3,
+            gi.window_switching_flag && gi.mixed_block_flag);
 }
 
 } // namespace mplay

@@ -3,12 +3,35 @@
 //   out: m_hybridWork, subband-major (line 18 * sb + i), short-block lines interleaved by window;
 //        then the alias butterflies between neighbouring subbands of long-block lines, in place.
 // Scale unchanged.
+#include "mplay/HybridLanes.h"
 #include "mplay/LayerIIIDecoder.h"
 #include "mplay/Tables.h"
 
 #include <cstring>
 
 namespace mplay {
+
+namespace {
+
+// Short bands from firstBand on: the band's three windows, one after the other in `in`, are
+// interleaved line by line. No index table: each window is read in order.
+void InterleaveWindows(const double* in, double* out, const SfBandIndex& bands, int firstBand) {
+    for (int b = firstBand; b < 13; ++b) {
+        const int base = 3 * bands.s[b];
+        const int width = bands.s[b + 1] - bands.s[b];
+        const double* w0 = in + base;
+        const double* w1 = w0 + width;
+        const double* w2 = w1 + width;
+        double* o = out + base;
+        for (int f = 0; f < width; ++f) {
+            o[3 * f] = w0[f];
+            o[3 * f + 1] = w1[f];
+            o[3 * f + 2] = w2[f];
+        }
+    }
+}
+
+} // namespace
 
 void LayerIIIDecoder::Reorder(int ch, int gr) {
     const GranuleInfo& gi = m_sideInfo[ch].granule[gr];
@@ -18,25 +41,14 @@ void LayerIIIDecoder::Reorder(int ch, int gr) {
         std::memcpy(out, in, sizeof m_hybridWork);
         return;
     }
+    const SfBandIndex& bands = g_sfBandTable[m_sampleRateIndex];
     if (!gi.mixed_block_flag) {
-        const int32_t* table = g_reorderTable[m_sampleRateIndex];
-        for (int i = 0; i < 576; ++i) {
-            out[i] = in[table[i]];
-        }
+        InterleaveWindows(in, out, bands, 0);
         return;
     }
     // Mixed: the two long subbands stay, short bands 3-12 are interleaved as in a pure short block.
-    const SfBandIndex& bands = g_sfBandTable[m_sampleRateIndex];
     std::memcpy(out, in, 36 * sizeof(double));
-    for (int b = 3; b < 13; ++b) {
-        const int base = 3 * bands.s[b];
-        const int width = bands.s[b + 1] - bands.s[b];
-        for (int w = 0; w < 3; ++w) {
-            for (int f = 0; f < width; ++f) {
-                out[base + 3 * f + w] = in[base + w * width + f];
-            }
-        }
-    }
+    InterleaveWindows(in, out, bands, 3);
 }
 
 void LayerIIIDecoder::AntiAlias(int ch, int gr) {
@@ -46,18 +58,8 @@ void LayerIIIDecoder::AntiAlias(int ch, int gr) {
         return;
     }
     // A mixed block has only its two long subbands to reduce: one boundary.
-    const int boundaries = shortBlock ? 1 : 31;
-    double* x = m_hybridWork;
-    for (int sb = 0; sb < boundaries; ++sb) {
-        double* lower = x + 18 * sb + 17;
-        double* upper = x + 18 * sb + 18;
-        for (int i = 0; i < 8; ++i) {
-            const double a = lower[-i];
-            const double b = upper[i];
-            lower[-i] = a * g_aliasCs[i] - b * g_aliasCa[i];
-            upper[i] = b * g_aliasCs[i] + a * g_aliasCa[i];
-        }
-    }
+    static const AliasButterflies butterflies = ChosenLaneKernels().butterflies;
+    butterflies(m_hybridWork, shortBlock ? 1 : 31);
 }
 
 } // namespace mplay

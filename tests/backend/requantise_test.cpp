@@ -6,7 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <climits>
 #include <cmath>
+#include <cstdint>
+#include <random>
 
 using namespace mplay;
 
@@ -59,6 +63,16 @@ TEST_F(RequantiseTest, GlobalGainStepsByQuarterPowersOfTwo) {
     a.granule(0).global_gain = 209;
     a.Requantise(0);
     EXPECT_DOUBLE_EQ(a.dequantised(0)[0], std::pow(2.0, -0.25));
+}
+
+TEST_F(RequantiseTest, EveryGlobalGainGivesTheBitsOfItsPowerOfTwo) {
+    Fill(576, 1);
+    for (int32_t g = -3; g < 260; ++g) {
+        a.granule(0).global_gain = g;
+        a.Requantise(0);
+        const double want = g_powTable[1] * (std::pow(2.0, (g - 210) * 0.25) * g_scaleStepTable[0]);
+        ASSERT_EQ(std::bit_cast<uint64_t>(a.dequantised(0)[0]), std::bit_cast<uint64_t>(want)) << g;
+    }
 }
 
 TEST_F(RequantiseTest, EscapesPastTheTableAreRequantisedExactly) {
@@ -161,6 +175,60 @@ TEST_F(RequantiseTest, MalformedScaleFactorsStayInsideTheStepTable) {
     a.scalefac(0).l[0] = -5;
     a.Requantise(0);
     EXPECT_EQ(a.dequantised(0)[0], 1.0);
+}
+
+// A granule with a value past every escape takes the exact path for all its lines; every other
+// line must come out with the same bits as on the table path, whatever the layout and gains.
+TEST_F(RequantiseTest, TheTablePathGivesTheBitsOfTheExactPath) {
+    std::mt19937 rng(7);
+    GranuleInfo& gi = a.granule(0);
+    for (int round = 0; round < 300; ++round) {
+        const int layout = round % 3; // long, short, mixed
+        gi.window_switching_flag = layout != 0;
+        gi.block_type = layout != 0 ? 2 : static_cast<int32_t>(rng() % 4) & ~2;
+        gi.mixed_block_flag = layout == 2;
+        gi.global_gain = static_cast<int32_t>(rng() % 256);
+        gi.scalefac_scale = static_cast<int32_t>(rng() % 2);
+        gi.preflag = static_cast<int32_t>(rng() % 2);
+        for (int32_t& g : gi.subblock_gain) {
+            g = static_cast<int32_t>(rng() % 8);
+        }
+        for (int32_t& sf : a.scalefac(0).l) {
+            sf = static_cast<int32_t>(rng() % 20);
+        }
+        for (auto& window : a.scalefac(0).s) {
+            for (int32_t& sf : window) {
+                sf = static_cast<int32_t>(rng() % 20);
+            }
+        }
+        const int count = 2 + static_cast<int>(rng() % 575);
+        for (int j = 0; j < 576; ++j) {
+            const uint32_t kind = rng() % 16;
+            int32_t q = kind < 4    ? 0
+                        : kind < 13 ? static_cast<int32_t>(rng() % 16)
+                                    : static_cast<int32_t>(rng() % 8207);
+            a.quantised()[j] = j < count ? ((rng() & 1) ? -q : q) : 0;
+        }
+        a.nonzeroCount(0) = count;
+        a.Requantise(0);
+        double table[576];
+        std::copy(a.dequantised(0), a.dequantised(0) + 576, table);
+
+        const int32_t hostile[] = {8207, -8207, INT_MAX, INT_MIN, 1 << 20};
+        a.quantised()[count - 1] = hostile[round % 5];
+        a.Requantise(0);
+        for (int j = 0; j < 576; ++j) {
+            if (j == count - 1) {
+                continue;
+            }
+            ASSERT_EQ(std::bit_cast<uint64_t>(a.dequantised(0)[j]),
+                      std::bit_cast<uint64_t>(table[j]))
+                << "round " << round << " line " << j;
+        }
+        const double past = a.dequantised(0)[count - 1];
+        EXPECT_EQ(std::signbit(past), hostile[round % 5] < 0) << round;
+        EXPECT_GT(std::fabs(past), 0.0) << round;
+    }
 }
 
 } // namespace

@@ -1,0 +1,402 @@
+// The vector kernels of alias reduction and hybrid synthesis. The IMDCT runs several subbands
+// side by side, one to a vector lane, each lane doing the operations of Imdct (Hybrid.cpp) on
+// its subband in the same order; no multiply-add is fused, so every subband gets exactly the
+// bits of Imdct at any width. The width is picked once, at the first call, from what the
+// processor has; nothing runs before main (no load-time resolver).
+#include "mplay/HybridLanes.h"
+
+#include "ImdctConstants.h"
+#include "mplay/Debug.h"
+#include "mplay/LayerIIIDecoder.h"
+#include "mplay/Tables.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+#include <utility>
+
+#define MPLAY_LANES_INLINE [[gnu::always_inline]] inline
+
+namespace mplay {
+namespace {
+
+using namespace imdct;
+
+// V for values in registers; U to load and store V at the address of any double (an array of V
+// copied with memcpy goes through the stack).
+template <int N> struct Lanes {
+    typedef double V __attribute__((vector_size(8 * N)));
+    typedef double U __attribute__((vector_size(8 * N), aligned(8), may_alias));
+};
+
+// Nine-point transform of x[0], x[2], ..., x[16]: t[0..4], then u[0..3].
+template <class V> MPLAY_LANES_INLINE void NinePoint(const V* x, V* t, V* u) {
+    const V x0 = x[0], x2 = x[2], x4 = x[4], x6 = x[6], x8 = x[8];
+    const V x10 = x[10], x12 = x[12], x14 = x[14], x16 = x[16];
+    t[0] = 2.0 * x0 + x12 + c1 * x4 + c2 * x8 + c3 * x16;
+    t[1] = 2.0 * x0 + x4 - x8 - 2.0 * x12 - x16;
+    t[2] = 2.0 * x0 + x12 - c3 * x4 - c1 * x8 + c2 * x16;
+    t[3] = 2.0 * x0 + x12 - c2 * x4 + c3 * x8 - c1 * x16;
+    t[4] = x0 - x4 + x8 - x12 + x16;
+    u[0] = d1 * x2 + r3 * x6 + d2 * x10 + d3 * x14;
+    u[1] = r3 * (x2 - x10 - x14);
+    u[2] = d2 * x2 - r3 * x6 - d3 * x10 + d1 * x14;
+    u[3] = d3 * x2 - r3 * x6 + d1 * x10 - d2 * x14;
+}
+
+template <class V> MPLAY_LANES_INLINE void LongLanes(V* x, V* out, const double* window) {
+    for (int i = 17; i >= 1; --i) {
+        x[i] += x[i - 1];
+    }
+    for (int i = 17; i >= 3; i -= 2) {
+        x[i] += x[i - 2];
+    }
+    V et[5], eu[4], ot[5], ou[4];
+    NinePoint(x, et, eu);
+    NinePoint(x + 1, ot, ou);
+    ot[4] *= kTwiddle[4];
+
+    V f[18];
+    for (int k = 0; k < 4; ++k) {
+        const V ev = et[k] + eu[k];
+        const V od = (ot[k] + ou[k]) * kTwiddle[k];
+        f[k] = ev + od;
+        f[17 - k] = ev - od;
+    }
+    f[4] = et[4] + ot[4];
+    f[13] = et[4] - ot[4];
+    for (int k = 5; k < 9; ++k) {
+        const int p = 8 - k;
+        const V ev = et[p] - eu[p];
+        const V od = (ot[p] - ou[p]) * kTwiddle[k];
+        f[k] = ev + od;
+        f[17 - k] = ev - od;
+    }
+
+    for (int i = 0; i < 9; ++i) {
+        out[i] = -f[9 + i] * window[i];
+    }
+    for (int i = 9; i < 27; ++i) {
+        out[i] = f[26 - i] * window[i];
+    }
+    for (int i = 27; i < 36; ++i) {
+        out[i] = f[i - 27] * window[i];
+    }
+}
+
+// Imdct clears its output and adds each window's twelve values in, window by window; the same
+// sums are written out here without the cleared array (0.0 + z is not z when z is -0.0).
+template <class V> MPLAY_LANES_INLINE void ShortLanes(const V* x, V* out) {
+    V z[3][12];
+    for (int j = 0; j < 3; ++j) {
+        V y[6];
+        for (int k = 0; k < 6; ++k) {
+            y[k] = x[3 * k + j];
+        }
+        y[5] += y[4];
+        y[4] += y[3];
+        y[3] += y[2];
+        y[2] += y[1];
+        y[1] += y[0];
+        y[5] += y[3];
+        y[3] += y[1];
+
+        V a[6];
+        const V s = y[0] + 0.5 * y[4];
+        a[1] = y[0] - y[4];
+        a[0] = s + h * y[2];
+        a[2] = s - h * y[2];
+        const V s2 = y[1] + 0.5 * y[5];
+        a[4] = y[1] - y[5];
+        a[5] = s2 + h * y[3];
+        a[3] = s2 - h * y[3];
+
+        a[3] *= kShortOdd[0];
+        a[4] *= kShortOdd[1];
+        a[5] *= kShortOdd[2];
+
+        for (int k = 0; k < 3; ++k) {
+            const V lo = a[k];
+            const V hi = a[5 - k];
+            a[k] = lo + hi;
+            a[5 - k] = lo - hi;
+        }
+        for (int k = 0; k < 6; ++k) {
+            a[k] *= kShortTwiddle[k];
+        }
+
+        const double* w = kShortWindow;
+        const V windowed[12] = {a[3] * w[0],  a[4] * w[1],  a[5] * w[2],  -a[5] * w[3],
+                                -a[4] * w[4], -a[3] * w[5], -a[2] * w[5], -a[1] * w[4],
+                                -a[0] * w[3], -a[0] * w[2], -a[1] * w[1], -a[2] * w[0]};
+        for (int k = 0; k < 12; ++k) {
+            z[j][k] = windowed[k];
+        }
+    }
+    const V zero = {};
+    for (int k = 0; k < 6; ++k) {
+        out[k] = zero;
+        out[6 + k] = zero + z[0][k];
+        out[12 + k] = zero + z[0][6 + k] + z[1][k];
+        out[18 + k] = zero + z[1][6 + k] + z[2][k];
+        out[24 + k] = zero + z[2][6 + k];
+        out[30 + k] = zero;
+    }
+}
+
+// What the lanes past the last subband of a group read; they write to a sink, unused.
+constexpr double kSpareLane[18] = {};
+
+// One stage of an N x N transpose: rows a and b exchange their blocks of S values.
+template <int N, int S, std::size_t... P>
+MPLAY_LANES_INLINE void TransposeStage(typename Lanes<N>::V* a, typename Lanes<N>::V* b,
+                                       std::index_sequence<P...>) {
+    const typename Lanes<N>::V x = *a, y = *b;
+    *a = __builtin_shufflevector(x, y, ((P & S) ? N + P - S : P)...);
+    *b = __builtin_shufflevector(x, y, ((P & S) ? N + P : P + S)...);
+}
+
+// Rows r[0..N-1] become the columns they were.
+template <int N, int S = 1> MPLAY_LANES_INLINE void Transpose(typename Lanes<N>::V* r) {
+    for (int i = 0; i < N; ++i) {
+        if ((i & S) == 0) {
+            TransposeStage<N, S>(r + i, r + i + S, std::make_index_sequence<N>{});
+        }
+    }
+    if constexpr (2 * S < N) {
+        Transpose<N, 2 * S>(r);
+    }
+}
+
+// N subbands at a time. A subband's lines move into a lane, and its results out of it, N values
+// at a time by transposing blocks; the two values past the last whole block move one by one.
+template <int N>
+MPLAY_LANES_INLINE void TransformLanes(double* lines, double* overlap, const int32_t* subbands,
+                                       int count, int blockType) {
+    using V = typename Lanes<N>::V;
+    using U = typename Lanes<N>::U;
+    constexpr int kBlocked = 18 / N * N;
+    for (int first = 0; first < count; first += N) {
+        const int n = std::min(N, count - first);
+        double sink[36];
+        const double* yIn[N];
+        const double* oIn[N];
+        double* y[N];
+        double* o[N];
+        for (int l = 0; l < N; ++l) {
+            const int sb = l < n ? subbands[first + l] : -1;
+            MPLAY_ASSERT(sb < 32);
+            y[l] = sb >= 0 ? lines + 18 * sb : sink;
+            o[l] = sb >= 0 ? overlap + 18 * sb : sink + 18;
+            yIn[l] = sb >= 0 ? y[l] : kSpareLane;
+            oIn[l] = sb >= 0 ? o[l] : kSpareLane;
+        }
+        V x[18];
+        for (int k = 0; k < kBlocked; k += N) {
+            for (int l = 0; l < N; ++l) {
+                x[k + l] = *reinterpret_cast<const U*>(yIn[l] + k);
+            }
+            Transpose<N>(x + k);
+        }
+        for (int k = kBlocked; k < 18; ++k) {
+            for (int l = 0; l < N; ++l) {
+                x[k][l] = yIn[l][k];
+            }
+        }
+        V raw[36];
+        if (blockType == 2) {
+            ShortLanes(x, raw);
+        } else {
+            LongLanes(x, raw, g_imdctWindow[blockType & 3]);
+        }
+        // The first half plus the carried overlap, before the second half replaces it.
+        for (int i = 0; i < kBlocked; i += N) {
+            V t[N];
+            for (int l = 0; l < N; ++l) {
+                t[l] = raw[i + l];
+            }
+            Transpose<N>(t);
+            for (int l = 0; l < N; ++l) {
+                const V carried = *reinterpret_cast<const U*>(oIn[l] + i);
+                *reinterpret_cast<U*>(y[l] + i) = t[l] + carried;
+            }
+        }
+        for (int i = kBlocked; i < 18; ++i) {
+            for (int l = 0; l < N; ++l) {
+                y[l][i] = raw[i][l] + oIn[l][i];
+            }
+        }
+        for (int i = 0; i < kBlocked; i += N) {
+            V t[N];
+            for (int l = 0; l < N; ++l) {
+                t[l] = raw[18 + i + l];
+            }
+            Transpose<N>(t);
+            for (int l = 0; l < N; ++l) {
+                *reinterpret_cast<U*>(o[l] + i) = t[l];
+            }
+        }
+        for (int i = kBlocked; i < 18; ++i) {
+            for (int l = 0; l < N; ++l) {
+                o[l][i] = raw[18 + i][l];
+            }
+        }
+    }
+}
+
+// The transform of 18 lines of +0.0 for each block type, made by Imdct itself, so that a silent
+// subband (most of the top ones) can take it without computing it again.
+struct SilentTransforms {
+    double raw[4][36];
+    SilentTransforms() {
+        for (int blockType = 0; blockType < 4; ++blockType) {
+            double lines[18] = {};
+            Imdct(lines, raw[blockType], blockType);
+        }
+    }
+};
+const SilentTransforms g_silent;
+
+// Bit for bit +0.0, so that a -0.0 line (whose transform may differ in the sign of a zero)
+// still goes through the transform.
+MPLAY_LANES_INLINE bool IsSilent(const double* lines) {
+    uint64_t bits = 0;
+    for (int i = 0; i < 18; ++i) {
+        uint64_t v;
+        std::memcpy(&v, lines + i, sizeof v);
+        bits |= v;
+    }
+    return bits == 0;
+}
+
+// Loud subbands are transformed together, by block type: the two lowest of a mixed block are
+// long blocks with the normal window, and come first in the list.
+template <int N>
+MPLAY_LANES_INLINE void GranuleLanes(double* lines, double* overlap, int blockType, bool mixed) {
+    int32_t loud[32];
+    int loudCount = 0;
+    int mixedLongCount = 0;
+    for (int sb = 0; sb < 32; ++sb) {
+        const bool longOfMixed = mixed && sb < 2;
+        double* y = lines + 18 * sb;
+        double* o = overlap + 18 * sb;
+        if (!IsSilent(y)) {
+            loud[loudCount++] = sb;
+            mixedLongCount += longOfMixed;
+            continue;
+        }
+        const double* raw = g_silent.raw[longOfMixed ? 0 : blockType & 3];
+        for (int i = 0; i < 18; ++i) {
+            y[i] = raw[i] + o[i];
+            o[i] = raw[18 + i];
+        }
+    }
+    TransformLanes<N>(lines, overlap, loud, mixedLongCount, 0);
+    TransformLanes<N>(lines, overlap, loud + mixedLongCount, loudCount - mixedLongCount, blockType);
+}
+
+// The eight butterflies of each boundary, N pairs to a vector. Line 18 sb + 10 + m, below the
+// boundary, pairs with line 18 sb + 25 - m above it, so one side of each pair is turned around.
+// Each line gets the products and the sum (or difference) of the one-pair form, in that order.
+template <int N> MPLAY_LANES_INLINE void ButterflyLanes(double* x, int boundaries) {
+    using V = typename Lanes<N>::V;
+    using U = typename Lanes<N>::U;
+    constexpr int C = 8 / N;
+    V cs[C], ca[C], csDown[C], caDown[C];
+    for (int c = 0; c < C; ++c) {
+        for (int l = 0; l < N; ++l) {
+            cs[c][l] = g_aliasCs[N * c + l];
+            ca[c][l] = g_aliasCa[N * c + l];
+            csDown[c][l] = g_aliasCs[7 - N * c - l];
+            caDown[c][l] = g_aliasCa[7 - N * c - l];
+        }
+    }
+    for (int sb = 0; sb < boundaries; ++sb) {
+        double* lower = x + 18 * sb + 10;
+        double* upper = x + 18 * sb + 18;
+        V a[C], b[C];
+        for (int c = 0; c < C; ++c) {
+            a[c] = *reinterpret_cast<const U*>(lower + N * c);
+            b[c] = *reinterpret_cast<const U*>(upper + N * c);
+        }
+        V newLower[C], newUpper[C];
+        for (int c = 0; c < C; ++c) {
+            V aUp, bDown;
+            for (int l = 0; l < N; ++l) {
+                aUp[l] = a[C - 1 - c][N - 1 - l];
+                bDown[l] = b[C - 1 - c][N - 1 - l];
+            }
+            newLower[c] = a[c] * csDown[c] - bDown * caDown[c];
+            newUpper[c] = b[c] * cs[c] + aUp * ca[c];
+        }
+        for (int c = 0; c < C; ++c) {
+            *reinterpret_cast<U*>(lower + N * c) = newLower[c];
+            *reinterpret_cast<U*>(upper + N * c) = newUpper[c];
+        }
+    }
+}
+
+void TransformPortable(double* lines, double* overlap, const int32_t* subbands, int count,
+                       int blockType) {
+    TransformLanes<2>(lines, overlap, subbands, count, blockType);
+}
+void ButterfliesPortable(double* x, int boundaries) {
+    ButterflyLanes<2>(x, boundaries);
+}
+void GranulePortable(double* lines, double* overlap, int blockType, bool mixed) {
+    GranuleLanes<2>(lines, overlap, blockType, mixed);
+}
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define MPLAY_LANES_X86 1
+__attribute__((target("avx2"))) void
+TransformAvx2(double* lines, double* overlap, const int32_t* subbands, int count, int blockType) {
+    TransformLanes<4>(lines, overlap, subbands, count, blockType);
+}
+__attribute__((target("avx2"))) void ButterfliesAvx2(double* x, int boundaries) {
+    ButterflyLanes<4>(x, boundaries);
+}
+__attribute__((target("avx2"))) void GranuleAvx2(double* lines, double* overlap, int blockType,
+                                                 bool mixed) {
+    GranuleLanes<4>(lines, overlap, blockType, mixed);
+}
+__attribute__((target("avx512f"))) void
+TransformAvx512(double* lines, double* overlap, const int32_t* subbands, int count, int blockType) {
+    TransformLanes<8>(lines, overlap, subbands, count, blockType);
+}
+__attribute__((target("avx512f"))) void ButterfliesAvx512(double* x, int boundaries) {
+    ButterflyLanes<8>(x, boundaries);
+}
+__attribute__((target("avx512f"))) void GranuleAvx512(double* lines, double* overlap, int blockType,
+                                                      bool mixed) {
+    GranuleLanes<8>(lines, overlap, blockType, mixed);
+}
+#endif
+
+std::vector<LaneKernels> FindVariants() {
+    std::vector<LaneKernels> found{
+        {"portable", TransformPortable, ButterfliesPortable, GranulePortable}};
+#ifdef MPLAY_LANES_X86
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx2")) {
+        found.push_back({"avx2", TransformAvx2, ButterfliesAvx2, GranuleAvx2});
+    }
+    if (__builtin_cpu_supports("avx512f")) {
+        found.push_back({"avx512f", TransformAvx512, ButterfliesAvx512, GranuleAvx512});
+    }
+#endif
+    return found;
+}
+
+} // namespace
+
+const std::vector<LaneKernels>& LaneKernelVariants() {
+    static const std::vector<LaneKernels> variants = FindVariants();
+    return variants;
+}
+
+const LaneKernels& ChosenLaneKernels() {
+    return LaneKernelVariants().back();
+}
+
+} // namespace mplay
