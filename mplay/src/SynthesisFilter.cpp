@@ -189,20 +189,67 @@ MPLAY_WIDE_CLONES void ClipToPcm(const double* __restrict values, int16_t* __res
     }
 }
 
-// Both channels at once, each pair stored as one 32-bit word.
-MPLAY_WIDE_CLONES void ClipPairs(const double* __restrict left, const double* __restrict right,
-                                 int32_t count, int16_t* __restrict out) {
-    for (int32_t n = 0; n < count; ++n) {
-        const auto l = static_cast<uint16_t>(Clip(left[n]));
-        const auto r = static_cast<uint16_t>(Clip(right[n]));
-        uint32_t pair;
-        if constexpr (std::endian::native == std::endian::little) {
-            pair = l | static_cast<uint32_t>(r) << 16;
-        } else {
-            pair = r | static_cast<uint32_t>(l) << 16;
-        }
+typedef int32_t Ints8 __attribute__((vector_size(32)));
+typedef uint32_t Words8 __attribute__((vector_size(32)));
+typedef int32_t Ints4 __attribute__((vector_size(16)));
+typedef uint32_t Words4 __attribute__((vector_size(16)));
+typedef int32_t Ints2 __attribute__((vector_size(8)));
+typedef uint32_t Words2 __attribute__((vector_size(8)));
+
+// One pair of 16-bit values as the 32-bit word that holds them in memory.
+inline uint32_t Pair(int32_t left, int32_t right) {
+    const auto l = static_cast<uint16_t>(left);
+    const auto r = static_cast<uint16_t>(right);
+    if constexpr (std::endian::native == std::endian::little) {
+        return l | static_cast<uint32_t>(r) << 16;
+    } else {
+        return r | static_cast<uint32_t>(l) << 16;
+    }
+}
+
+// Both channels at once, each pair stored as one 32-bit word; lanes of T as far as they go.
+// Clip's selects and conversion, lane by lane.
+template <class T, class Ints, class Words>
+MPLAY_INLINE void ClipPairsWith(const double* left, const double* right, int32_t count,
+                                int16_t* out) {
+    constexpr int kLanes = sizeof(T) / sizeof(double);
+    const T high = T{} + 32767.0;
+    const T low = T{} - 32768.0;
+    int32_t n = 0;
+    for (; n + kLanes <= count; n += kLanes) {
+        T l;
+        T r;
+        std::memcpy(&l, left + n, sizeof l);
+        std::memcpy(&r, right + n, sizeof r);
+        l = l > high ? high : l;
+        l = l >= low ? l : low;
+        r = r > high ? high : r;
+        r = r >= low ? r : low;
+        const Words l16 = reinterpret_cast<Words>(__builtin_convertvector(l, Ints)) & 0xFFFFu;
+        const Words r16 = reinterpret_cast<Words>(__builtin_convertvector(r, Ints)) & 0xFFFFu;
+        const Words pairs =
+            std::endian::native == std::endian::little ? l16 | r16 << 16 : r16 | l16 << 16;
+        std::memcpy(out + 2 * n, &pairs, sizeof pairs);
+    }
+    for (; n < count; ++n) {
+        const uint32_t pair = Pair(Clip(left[n]), Clip(right[n]));
         std::memcpy(out + 2 * n, &pair, sizeof pair);
     }
+}
+
+#if defined(MPLAY_CLONING)
+__attribute__((target("avx512f"))) void ClipPairs(const double* left, const double* right,
+                                                  int32_t count, int16_t* out) {
+    ClipPairsWith<Lanes8, Ints8, Words8>(left, right, count, out);
+}
+__attribute__((target("avx2"))) void ClipPairs(const double* left, const double* right,
+                                               int32_t count, int16_t* out) {
+    ClipPairsWith<Lanes4, Ints4, Words4>(left, right, count, out);
+}
+__attribute__((target("default")))
+#endif
+void ClipPairs(const double* left, const double* right, int32_t count, int16_t* out) {
+    ClipPairsWith<Lanes2, Ints2, Words2>(left, right, count, out);
 }
 
 } // namespace
