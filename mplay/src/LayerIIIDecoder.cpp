@@ -5,6 +5,7 @@
 //        level report per granule (sums of channel 0's subband magnitudes)
 #include "mplay/LayerIIIDecoder.h"
 
+#include "mplay/FrameLoop.h"
 #include "mplay/MpegStream.h"
 
 #include <algorithm>
@@ -16,6 +17,7 @@ namespace {
 
 constexpr int kSubbands = 32;
 constexpr int kSlots = 18;
+constexpr int kGranuleValues = SynthesisFilter::kGranuleValues;
 
 // The polyphase filter bank mirrors the spectrum of every odd subband; negating the odd time
 // slots of those subbands undoes it.
@@ -102,7 +104,7 @@ int LayerIIIDecoder::DecodeFrame(const uint32_t* body, int32_t mainDataLength, i
 
     // 1, 2.
     int32_t written = 0;
-    int32_t position[2] = {static_cast<int32_t>(filled / 2), static_cast<int32_t>(filled / 2)};
+    int32_t position = static_cast<int32_t>(filled / 2); // of the next left/right pair
     double levels[kSubbands] = {};
     m_id = id;
     m_mode = mode;
@@ -148,7 +150,9 @@ int LayerIIIDecoder::DecodeFrame(const uint32_t* body, int32_t mainDataLength, i
         GetBits(8);
     }
 
-    // 12.
+    // 12. The player's own converter takes both channels of a granule at once; any other
+    // callback is given every value, channel by channel, in the order they are made.
+    const bool builtInConverter = m_sampleCallback == SampleToPcm;
     for (uint32_t gr = 0; gr < m_granules; ++gr) {
         const int g = static_cast<int>(gr);
         for (int ch = 0; ch < m_channels; ++ch) {
@@ -171,27 +175,30 @@ int LayerIIIDecoder::DecodeFrame(const uint32_t* body, int32_t mainDataLength, i
             InvertOddSubbands(m_hybridWork);
 
             SynthesisFilter& filter = *m_synthesis[ch];
-            for (int ss = 0; ss < kSlots; ++ss) {
-                for (int sb = 0; sb < kSubbands; ++sb) {
-                    const double magnitude = filter.InputSample(m_hybridWork[sb * kSlots + ss], sb);
-                    if (ch == 0) {
-                        levels[sb] += magnitude;
-                    }
-                }
-                const int32_t first = position[ch];
-                filter.CalculatePcmSamples(pcm, written, position[ch], m_sampleCallback);
+            filter.SynthesiseGranule(m_hybridWork, ch == 0 ? levels : nullptr);
+            if (!builtInConverter) {
+                int16_t* out = pcm + 2 * position;
+                SynthesisFilter::Deliver(filter.Output(), kGranuleValues, out + ch, ch,
+                                         m_sampleCallback);
                 if (m_channels == 1) {
                     // A single channel is heard on both speakers: each sample fills its pair.
-                    for (int32_t p = first; p < position[ch]; ++p) {
-                        pcm[2 * p + 1] = pcm[2 * p];
+                    for (int32_t p = 0; p < kGranuleValues; ++p) {
+                        out[2 * p + 1] = out[2 * p];
                     }
-                    written += position[ch] - first;
                 }
             }
             if (ch == 0) {
                 m_sampleCallback(nullptr, levels, kSubbands);
             }
         }
+        if (builtInConverter) {
+            // A single channel is heard on both speakers.
+            SynthesisFilter::ConvertPairs(m_synthesis[0]->Output(),
+                                          m_synthesis[m_channels == 1 ? 0 : 1]->Output(),
+                                          kGranuleValues, pcm + 2 * position);
+        }
+        position += kGranuleValues;
+        written += 2 * kGranuleValues;
     }
 
     // 13.

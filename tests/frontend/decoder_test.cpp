@@ -11,6 +11,7 @@
 
 #include <cmath>
 #include <memory>
+#include <vector>
 
 using mplay::LayerIIIDecoder;
 using mplay::LayerIIIDecoderAccess;
@@ -90,6 +91,16 @@ struct LevelLog {
         }
         EXPECT_EQ(n, 32);
         return 0;
+    }
+};
+
+// Any callback but the player's own: records what it is given, in order, and converts as the
+// player does.
+struct CallLog {
+    static inline std::vector<int> calls; // channel of each sample, or -1 for a level report
+    static int32_t Callback(double* sample, double* levels, int32_t n) {
+        calls.push_back(sample != nullptr ? n : -1);
+        return mplay::SampleToPcm(sample, levels, n);
     }
 };
 
@@ -240,4 +251,32 @@ TEST(DecodeFrameMedia, LevelReportAfterEveryGranule) {
     EXPECT_EQ(LevelLog::calls, 2 * d.framesDecoded);
     EXPECT_FALSE(LevelLog::negative);
     EXPECT_FALSE(LevelLog::shrank);
+}
+
+// The player's converter takes both channels of a granule at once; any other callback must still
+// be given every sample, channel by channel and granule by granule, with the level report after
+// channel 0, and the 16-bit result must be the same.
+TEST(DecodeFrameMedia, OwnConverterAndOtherCallbacksGiveTheSamePcm) {
+    for (const char* name : {"m1_44k_stereo_sweep", "m1_44k_mono_speech", "m2_22k_joint_clicks",
+                             "m2_16k_mono_low", "m1_44k_dual_split"}) {
+        const MediaFile* f = Media(name);
+        ASSERT_NE(f, nullptr) << "test media missing: " << name;
+        const auto data = ReadFileBytes(f->path);
+        CallLog::calls.clear();
+        const Decoded own = DecodeFile(data, mplay::SampleToPcm);
+        const Decoded other = DecodeFile(data, &CallLog::Callback);
+        ASSERT_GT(own.framesDecoded, 10) << name;
+        EXPECT_EQ(own.framesDecoded, other.framesDecoded) << name;
+        EXPECT_TRUE(own.pcm == other.pcm) << name;
+
+        const int channels = f->mode == "mono" ? 1 : 2;
+        const size_t granule = 576 * channels + 1;
+        ASSERT_EQ(CallLog::calls.size() % granule, 0u) << name;
+        ASSERT_EQ(CallLog::calls.size() / granule * 576 * 2, own.pcm.size()) << name;
+        for (size_t i = 0; i < CallLog::calls.size(); ++i) {
+            const size_t at = i % granule;
+            const int expected = at < 576 ? 0 : at == 576 ? -1 : 1;
+            ASSERT_EQ(CallLog::calls[i], expected) << name << " call " << i;
+        }
+    }
 }
