@@ -172,7 +172,10 @@ int main(int argc, char** argv) {
                 first.heard);
     std::string command;
     for (int i = 0; i < argc; ++i) {
-        command += (i ? " " : "") + std::string(argv[i]);
+        if (i > 0) {
+            command += ' ';
+        }
+        command += argv[i];
     }
     std::printf("recording: %s\ncommand: %s\n", recording.c_str(), command.c_str());
     return 0;

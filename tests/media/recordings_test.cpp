@@ -241,7 +241,12 @@ QStringList words(const QJsonArray& list) {
 }
 
 std::string fileOf(int n, bool examples) {
-    return std::to_string(n) + (examples ? "-" + std::to_string(n) : "") + ".mp3";
+    std::string name = std::to_string(n);
+    if (examples) {
+        name += '-';
+        name += std::to_string(n);
+    }
+    return name + ".mp3";
 }
 
 // Parameter: file index, 2n for n.mp3 and 2n + 1 for n-n.mp3.
