@@ -37,14 +37,20 @@ struct PeekEntry {
 };
 using PeekTable = std::array<PeekEntry, 1u << kPeekBits>;
 
-PeekEntry WalkPattern(const HuffTable& table, uint32_t pattern) {
-    uint32_t index = 0;
-    int bits = 0;
+// Walks the tree from node index, bits taken so far, one bit per node from nextBit(bits), up to
+// maxBits. The bounds hold for any tree data, not just ours.
+struct WalkEnd {
+    PeekEnd end;    // Leaf, Node (maxBits reached) or Outside
+    uint32_t value; // the leaf byte or the node
+    int bits;
+};
+template <class NextBit>
+WalkEnd WalkTree(const HuffTable& table, uint32_t index, int bits, int maxBits, NextBit nextBit) {
     while (table.tree[index][0] != 0) {
-        if (bits == kPeekBits) {
-            return {static_cast<uint16_t>(index), static_cast<uint8_t>(bits), PeekEnd::Node};
+        if (bits == maxBits) {
+            return {PeekEnd::Node, index, bits};
         }
-        const uint32_t bit = (pattern >> (kPeekBits - 1 - bits)) & 1;
+        const uint32_t bit = nextBit(bits);
         ++bits;
         uint32_t step = table.tree[index][bit];
         index += step;
@@ -53,10 +59,18 @@ PeekEntry WalkPattern(const HuffTable& table, uint32_t pattern) {
             index += step;
         }
         if (index >= table.treelen) {
-            return {0, static_cast<uint8_t>(bits), PeekEnd::Outside};
+            return {PeekEnd::Outside, 0, bits};
         }
     }
-    return {table.tree[index][1], static_cast<uint8_t>(bits), PeekEnd::Leaf};
+    return {PeekEnd::Leaf, table.tree[index][1], bits};
+}
+
+PeekEntry WalkPattern(const HuffTable& table, uint32_t pattern) {
+    const WalkEnd walk = WalkTree(table, 0, 0, kPeekBits, [pattern](int taken) {
+        return (pattern >> (kPeekBits - 1 - taken)) & 1;
+    });
+    return {static_cast<uint16_t>(walk.end == PeekEnd::Outside ? 0 : walk.value),
+            static_cast<uint8_t>(walk.bits), walk.end};
 }
 
 bool IsQuadrupleTable(const HuffTable& table) {
@@ -191,26 +205,12 @@ class RingBits {
     int32_t m_taken = 0;
 };
 
-// Walks the tree on from node index, one bit at a time; the bounds hold for any tree data, not
-// just ours. Returns the leaf byte, or -1 when the walk leaves the table or takes too many bits.
+// The rest of a code whose walk the lookup left at a node: the leaf byte, or -1 when the walk
+// leaves the table or takes more bits than any code has.
 int32_t WalkFrom(const HuffTable& table, uint32_t index, int bits, RingBits& in) {
-    while (table.tree[index][0] != 0) {
-        if (bits == kMaxCodeBits) {
-            return -1;
-        }
-        const uint32_t bit = in.Take(1);
-        ++bits;
-        uint32_t step = table.tree[index][bit];
-        index += step;
-        while (step >= 250 && index < table.treelen) {
-            step = table.tree[index][bit];
-            index += step;
-        }
-        if (index >= table.treelen) {
-            return -1;
-        }
-    }
-    return table.tree[index][1];
+    const WalkEnd walk =
+        WalkTree(table, index, bits, kMaxCodeBits, [&in](int) { return in.Take(1); });
+    return walk.end == PeekEnd::Leaf ? static_cast<int32_t>(walk.value) : -1;
 }
 
 struct Code {

@@ -1,11 +1,11 @@
 // The vector kernels of alias reduction and hybrid synthesis. The IMDCT runs several subbands
-// side by side, one to a vector lane, each lane doing the operations of Imdct (Hybrid.cpp) on
-// its subband in the same order; no multiply-add is fused, so every subband gets exactly the
-// bits of Imdct at any width. The width is picked once, at the first call, from what the
-// processor has; nothing runs before main (no load-time resolver).
+// side by side, one to a vector lane, through the same transform code as Imdct (ImdctKernels.h);
+// no multiply-add is fused, so every subband gets exactly the bits of Imdct at any width. The width
+// is picked once, at the first call, from what the processor has; nothing runs before main (no
+// load-time resolver).
 #include "mplay/HybridLanes.h"
 
-#include "ImdctConstants.h"
+#include "ImdctKernels.h"
 #include "mplay/Debug.h"
 #include "mplay/LayerIIIDecoder.h"
 #include "mplay/Tables.h"
@@ -28,121 +28,6 @@ template <int N> struct Lanes {
     typedef double V __attribute__((vector_size(8 * N)));
     typedef double U __attribute__((vector_size(8 * N), aligned(8), may_alias));
 };
-
-// Nine-point transform of x[0], x[2], ..., x[16]: t[0..4], then u[0..3].
-template <class V> MPLAY_LANES_INLINE void NinePoint(const V* x, V* t, V* u) {
-    const V x0 = x[0], x2 = x[2], x4 = x[4], x6 = x[6], x8 = x[8];
-    const V x10 = x[10], x12 = x[12], x14 = x[14], x16 = x[16];
-    t[0] = 2.0 * x0 + x12 + c1 * x4 + c2 * x8 + c3 * x16;
-    t[1] = 2.0 * x0 + x4 - x8 - 2.0 * x12 - x16;
-    t[2] = 2.0 * x0 + x12 - c3 * x4 - c1 * x8 + c2 * x16;
-    t[3] = 2.0 * x0 + x12 - c2 * x4 + c3 * x8 - c1 * x16;
-    t[4] = x0 - x4 + x8 - x12 + x16;
-    u[0] = d1 * x2 + r3 * x6 + d2 * x10 + d3 * x14;
-    u[1] = r3 * (x2 - x10 - x14);
-    u[2] = d2 * x2 - r3 * x6 - d3 * x10 + d1 * x14;
-    u[3] = d3 * x2 - r3 * x6 + d1 * x10 - d2 * x14;
-}
-
-template <class V> MPLAY_LANES_INLINE void LongLanes(V* x, V* out, const double* window) {
-    for (int i = 17; i >= 1; --i) {
-        x[i] += x[i - 1];
-    }
-    for (int i = 17; i >= 3; i -= 2) {
-        x[i] += x[i - 2];
-    }
-    V et[5], eu[4], ot[5], ou[4];
-    NinePoint(x, et, eu);
-    NinePoint(x + 1, ot, ou);
-    ot[4] *= kTwiddle[4];
-
-    V f[18];
-    for (int k = 0; k < 4; ++k) {
-        const V ev = et[k] + eu[k];
-        const V od = (ot[k] + ou[k]) * kTwiddle[k];
-        f[k] = ev + od;
-        f[17 - k] = ev - od;
-    }
-    f[4] = et[4] + ot[4];
-    f[13] = et[4] - ot[4];
-    for (int k = 5; k < 9; ++k) {
-        const int p = 8 - k;
-        const V ev = et[p] - eu[p];
-        const V od = (ot[p] - ou[p]) * kTwiddle[k];
-        f[k] = ev + od;
-        f[17 - k] = ev - od;
-    }
-
-    for (int i = 0; i < 9; ++i) {
-        out[i] = -f[9 + i] * window[i];
-    }
-    for (int i = 9; i < 27; ++i) {
-        out[i] = f[26 - i] * window[i];
-    }
-    for (int i = 27; i < 36; ++i) {
-        out[i] = f[i - 27] * window[i];
-    }
-}
-
-// Imdct clears its output and adds each window's twelve values in, window by window; the same
-// sums are written out here without the cleared array (0.0 + z is not z when z is -0.0).
-template <class V> MPLAY_LANES_INLINE void ShortLanes(const V* x, V* out) {
-    V z[3][12];
-    for (int j = 0; j < 3; ++j) {
-        V y[6];
-        for (int k = 0; k < 6; ++k) {
-            y[k] = x[3 * k + j];
-        }
-        y[5] += y[4];
-        y[4] += y[3];
-        y[3] += y[2];
-        y[2] += y[1];
-        y[1] += y[0];
-        y[5] += y[3];
-        y[3] += y[1];
-
-        V a[6];
-        const V s = y[0] + 0.5 * y[4];
-        a[1] = y[0] - y[4];
-        a[0] = s + h * y[2];
-        a[2] = s - h * y[2];
-        const V s2 = y[1] + 0.5 * y[5];
-        a[4] = y[1] - y[5];
-        a[5] = s2 + h * y[3];
-        a[3] = s2 - h * y[3];
-
-        a[3] *= kShortOdd[0];
-        a[4] *= kShortOdd[1];
-        a[5] *= kShortOdd[2];
-
-        for (int k = 0; k < 3; ++k) {
-            const V lo = a[k];
-            const V hi = a[5 - k];
-            a[k] = lo + hi;
-            a[5 - k] = lo - hi;
-        }
-        for (int k = 0; k < 6; ++k) {
-            a[k] *= kShortTwiddle[k];
-        }
-
-        const double* w = kShortWindow;
-        const V windowed[12] = {a[3] * w[0],  a[4] * w[1],  a[5] * w[2],  -a[5] * w[3],
-                                -a[4] * w[4], -a[3] * w[5], -a[2] * w[5], -a[1] * w[4],
-                                -a[0] * w[3], -a[0] * w[2], -a[1] * w[1], -a[2] * w[0]};
-        for (int k = 0; k < 12; ++k) {
-            z[j][k] = windowed[k];
-        }
-    }
-    const V zero = {};
-    for (int k = 0; k < 6; ++k) {
-        out[k] = zero;
-        out[6 + k] = zero + z[0][k];
-        out[12 + k] = zero + z[0][6 + k] + z[1][k];
-        out[18 + k] = zero + z[1][6 + k] + z[2][k];
-        out[24 + k] = zero + z[2][6 + k];
-        out[30 + k] = zero;
-    }
-}
 
 // What the lanes past the last subband of a group read; they write to a sink, unused.
 constexpr double kSpareLane[18] = {};
@@ -205,9 +90,9 @@ MPLAY_LANES_INLINE void TransformLanes(double* lines, double* overlap, const int
         }
         V raw[36];
         if (blockType == 2) {
-            ShortLanes(x, raw);
+            ShortImdct(x, raw);
         } else {
-            LongLanes(x, raw, g_imdctWindow[blockType & 3]);
+            LongImdct(x, raw, g_imdctWindow[blockType & 3]);
         }
         // The first half plus the carried overlap, before the second half replaces it.
         for (int i = 0; i < kBlocked; i += N) {
