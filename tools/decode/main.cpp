@@ -16,8 +16,6 @@
 
 namespace {
 
-constexpr uint32_t kCapacity = 163840;   // values handed over at once, as the device's blocks
-constexpr uint32_t kSpareValues = 10000; // one frame beyond the capacity always fits
 constexpr uint32_t kFallbackRate = 44100;
 
 const char kUsage[] =
@@ -33,10 +31,10 @@ const char kUsage[] =
 // recorded instead.
 class WavSink : public mplay::PcmSink {
   public:
-    explicit WavSink(WavWriter* writer) : m_writer(writer), m_buffer(kCapacity + kSpareValues) {}
+    explicit WavSink(WavWriter* writer) : m_writer(writer), m_buffer(mplay::kPcmBufferValues) {}
 
     int16_t* GetBuffer(uint32_t& capacity) override {
-        capacity = kCapacity;
+        capacity = mplay::kPcmBlockValues;
         return m_buffer.data();
     }
     int16_t* Write(uint32_t& count) override {
@@ -137,10 +135,9 @@ int main(int argc, char** argv) {
 
     mplay::MpegStream stream;
     const bool opened = stream.OpenMemory(data.data(), static_cast<uint32_t>(data.size()));
-    uint32_t rate = opened ? stream.GetSampleRate() : 0;
-    if (rate < 8000) {
-        rate = kFallbackRate; // no frame found: an empty file at a common rate
-    }
+    // No frame found: an empty file at a common rate.
+    const uint32_t rate =
+        opened && stream.HasPlayableFrame() ? stream.GetSampleRate() : kFallbackRate;
 
     WavWriter writer;
     errno = 0;

@@ -12,9 +12,9 @@ namespace {
 
 std::atomic<bool> g_deviceFailed{false};
 
-void ReportDeviceFailure(const char* text) {
+void ReportDeviceFailure(const char* /*what*/) {
     g_deviceFailed.store(true);
-    std::fprintf(stderr, "%s\n", text);
+    std::fprintf(stderr, "sonavix-play: cannot open the sound device\n");
 }
 
 } // namespace
