@@ -1,7 +1,8 @@
 # Formants and pitch of the first saying in a symbol recording, for measure_vowels.py.
 #   praat --run measure_vowels.praat FILE
 # Prints one line: duration, F1 F2 F3 at 20, 50 and 80 % of the vowel, F0 at 20 % and 80 %,
-# F0 minimum and maximum, all in seconds and Hz (Praat's Burg tracker, ceiling 5000 Hz as its
+# F0 minimum and maximum, all in seconds and Hz, then jitter and shimmer (local, %) over the
+# middle of the vowel (Praat's Burg tracker, ceiling 5000 Hz as its
 # manual advises for men).
 form Measure
     sentence file
@@ -52,4 +53,14 @@ b = Get value at time: start + 0.8 * dur, "Hertz", "linear"
 lo = Get minimum: start, stop, "Hertz", "parabolic"
 hi = Get maximum: start, stop, "Hertz", "parabolic"
 line$ = line$ + " " + fixed$(a, 1) + " " + fixed$(b, 1) + " " + fixed$(lo, 1) + " " + fixed$(hi, 1)
+
+# Cycle-to-cycle variation of the voice source over the middle of the vowel.
+selectObject: mono
+plusObject: pitch
+points = To PointProcess (cc)
+jitter = Get jitter (local): start + 0.2 * dur, stop - 0.2 * dur, 0.0001, 0.02, 1.3
+selectObject: mono
+plusObject: points
+shimmer = Get shimmer (local): start + 0.2 * dur, stop - 0.2 * dur, 0.0001, 0.02, 1.3, 1.6
+line$ = line$ + " " + fixed$(jitter * 100, 2) + " " + fixed$(shimmer * 100, 2)
 writeInfoLine: line$

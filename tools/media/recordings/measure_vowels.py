@@ -3,7 +3,8 @@
 
 Vowels (0..20): Praat's Burg tracker (measure_vowels.praat) on the first saying of n.mp3, the
 distance in Bark to the symbol's own reference and to the nearest other one (vowel_space.py),
-the distance between ɒ and ɔː, and the pitch: F0 at 20 % and 80 % of the vowel and its fall.
+the distance between ɒ and ɔː, the pitch (F0 at 20 % and 80 % of the vowel and its fall) and
+the source's jitter and shimmer.
 Fricatives: how periodic the noise envelope is between 4 and 30 Hz (the frame clicks of a
 repeated synthetic phoneme show as a strong peak), from ffmpeg's decoding.
 
@@ -67,22 +68,22 @@ def main() -> None:
         v = praat(args.dir / f"{r['n']}.mp3")
         points = [(v[1], v[2]), (v[4], v[5]), (v[7], v[8])]
         measured[r["n"]] = vowel_space.path_of(points, r)
-        pitch[r["n"]] = (v[0], v[10], v[11], v[12], v[13])
+        pitch[r["n"]] = (v[0], v[10], v[11], v[12], v[13], v[14], v[15])
     print(" n  sym   dur  F1/F2 measured (20/80 or mid)   own  nearest other    "
-          "F0 20%  80%   fall   min-max")
+          "F0 20%  80%   fall   min-max    jitter shimmer")
     failures = 0
     for row in vowel_space.compare(measured, refs):
         n = row["n"]
         m = measured[n]
         where = (f"{m[0][0]:4.0f}/{m[0][1]:4.0f}" if not refs[n]["diphthong"]
                  else f"{m[0][0]:4.0f}/{m[0][1]:4.0f} -> {m[1][0]:4.0f}/{m[1][1]:4.0f}")
-        dur, a, b, lo, hi = pitch[n]
+        dur, a, b, lo, hi, jitter, shimmer = pitch[n]
         fall = (a - b) / a * 100 if a == a and b == b else float("nan")
         failures += not row["ok"]
         print(f"{n:2}  {row['ipa']:3} {dur:5.3f}  {where:27}  {row['own']:4.2f}  "
               f"{row['nearest_other']:4.2f} {refs[row['nearest_other_n']]['ipa']:3} "
               f"{'ok' if row['ok'] else 'NO':3}  {a:5.1f} {b:5.1f} {fall:5.1f} %  "
-              f"{lo:5.1f}-{hi:5.1f}")
+              f"{lo:5.1f}-{hi:5.1f}  {jitter:4.2f} % {shimmer:4.1f} %")
     split = vowel_space.point_distance(measured[4][0], measured[9][0])
     print(f"{21 - failures} of 21 nearer their own reference; ɒ-ɔː {split:.2f} Bark apart")
     print("fricative noise envelope periodicity (0 steady, 1 clicking):")

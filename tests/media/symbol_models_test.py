@@ -1,9 +1,12 @@
 #!/usr/bin/python3
-"""The committed vowel recordings 0.mp3..20.mp3, decoded by sonavix-decode and measured with a
-plain LPC formant tracker: each lies nearer its own published reference (vowel_references.json)
-than any other symbol's, ɒ and ɔː stay a full Bark apart, and the pitch falls as a speaker's does.
+"""The committed symbol recordings, decoded by sonavix-decode and measured.
 
-Usage: vowel_models_test.py SONAVIX_DECODE   (SONAVIX_PHO=DIR measures another directory)
+Vowels 0..20, with a plain LPC formant tracker: each lies nearer its own published reference
+(vowel_references.json) than any other symbol's, ɒ and ɔː stay a full Bark apart, and the pitch
+falls as a speaker's does. Plosives and affricates: alone, nothing voiced follows the release
+for more than 60 ms (no "puh").
+
+Usage: symbol_models_test.py SONAVIX_DECODE   (SONAVIX_PHO=DIR measures another directory)
 """
 
 import os
@@ -122,6 +125,37 @@ class VowelRecordings(unittest.TestCase):
             with self.subTest(symbol=self.references[n]["ipa"]):
                 self.assertGreater(early, 70)
                 self.assertLessEqual(late, 0.9 * early)
+
+
+def voiced_after_release(x, start, end):
+    """Seconds of voicing after the strongest high-frequency onset (the burst) of x[start:end]."""
+    hop, win = RATE // 200, RATE * 3 // 100
+    seg = x[start:end]
+    high = np.diff(seg, prepend=0.0)
+    energy = np.array([np.sum(high[i: i + hop] ** 2) for i in range(0, len(seg) - hop, hop)])
+    rise = np.diff(np.log(energy + 1e-12), prepend=np.log(energy[0] + 1e-12))
+    release = int(np.argmax(rise)) * hop
+    loud = np.sqrt(np.mean(seg ** 2)) * 0.1
+    voiced = 0
+    for i in range(release, len(seg) - win, hop):
+        frame = seg[i: i + win] - np.mean(seg[i: i + win])
+        ac = np.correlate(frame, frame, "full")[win - 1:]
+        if ac[0] <= 0 or np.sqrt(ac[0] / win) < loud:
+            continue
+        if np.max(ac[RATE // 300: RATE // 60]) / ac[0] > 0.6:
+            voiced = i + win // 2 - release
+    return voiced / RATE
+
+
+class StopRecordings(unittest.TestCase):
+    STOPS = {21: "p", 22: "t", 23: "k", 29: "tʃ", 30: "b", 31: "d", 32: "g", 44: "dʒ"}
+
+    def test_a_stop_alone_is_released_without_a_vowel(self):
+        for n, ipa in self.STOPS.items():
+            with self.subTest(symbol=ipa):
+                x = decode(os.path.join(PHO, "%d.mp3" % n))
+                start, end = first_saying(x)
+                self.assertLessEqual(voiced_after_release(x, start, end), 0.06)
 
 
 if __name__ == "__main__":
