@@ -116,11 +116,12 @@ def _tract(x, formants, bws):
         y = fv.resonate(y, formants[:, i], bws[:, i])
     for f in fv.HIGHER:
         y = fv.resonate(y, np.full(n, f), np.full(n, 250.0 + 0.05 * f))
-    return y
+    return y + 1.5 * fv.highpass(y, 3000.0) + fv.HIGH_BYPASS * fv.highpass(
+        fv.highpass(x, 5000.0), 5000.0)
 
 
 # Loudness of frication relative to a vowel, by place: sibilants strong, f and θ weak.
-FRIC_LEVEL = {"alveolar": 0.55, "postalveolar": 0.6, "labiodental": 0.35, "dental": 0.3,
+FRIC_LEVEL = {"alveolar": 0.55, "postalveolar": 0.6, "labiodental": 0.25, "dental": 0.2,
               "glottal": 0.0, "velar": 0.5, "labial": 0.5}
 BURST = {"labial": 0.5, "alveolar": 1.0, "velar": 0.9, "postalveolar": 0.9}
 
@@ -147,6 +148,11 @@ def _release(plan, manner, voiced, place, into, alone):
         plan.add(aspiration, locus, end_formants=target, ah=0.45, ah_end=0.25 if into else 0.0)
 
 
+def _fric_level(voiced, place):
+    # v and ð are mostly voice: their friction is faint beside the sibilants'.
+    return FRIC_LEVEL[place] * (0.45 if voiced and place in ("labiodental", "dental") else 1.0)
+
+
 def consonant_alone(code, seed):
     manner, voiced, place = CONSONANTS[code]
     plan = Plan()
@@ -155,12 +161,12 @@ def consonant_alone(code, seed):
         plan.add(0.03, NEUTRAL)  # the tail of the breath dies away
         return render(plan, place, seed)
     if manner == "fricative":
-        level = FRIC_LEVEL[place]
+        level = _fric_level(voiced, place)
         if place == "glottal":
             # English h: light friction at the glottis, the mouth already open for the vowel.
             plan.add(HOLD, AA, ah=0.55)
         else:
-            plan.add(HOLD, LOCUS[place], af=level, av=0.35 if voiced else 0.0,
+            plan.add(HOLD, LOCUS[place], af=level, av=0.45 if voiced else 0.0,
                      ah=0.0 if voiced else 0.03)
         return render(plan, place, seed)
     if manner == "nasal":
@@ -184,9 +190,10 @@ def syllable(code, seed):
             plan.add(0.12, AA, ah=0.55)
             plan.add(0.04, AA, ah=0.55, ah_end=0.15, av=0.0, av_end=0.9)
         else:
-            plan.add(0.16, locus, af=FRIC_LEVEL[place], av=0.35 if voiced else 0.0)
-            plan.add(0.05, locus, end_formants=AA, af=FRIC_LEVEL[place] * 0.5, af_end=0.0,
-                     av=0.35 if voiced else 0.1, av_end=0.9)
+            level = _fric_level(voiced, place)
+            plan.add(0.16, locus, af=level, av=0.45 if voiced else 0.0)
+            plan.add(0.05, locus, end_formants=AA, af=level * 0.5, af_end=0.0,
+                     av=0.45 if voiced else 0.1, av_end=0.9)
     elif manner == "nasal":
         plan.add(0.12, NASAL[place], av=0.6, bandwidths=NASAL_BW)
         plan.add(0.05, locus, end_formants=AA, av=0.9)
