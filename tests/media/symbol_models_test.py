@@ -63,8 +63,8 @@ def lpc_formants(frame, order=10):
         a = np.append(a, 0.0) + k * np.append(a, 0.0)[::-1]
         err *= 1 - k * k
     roots = [z for z in np.roots(a) if z.imag > 0]
-    found = sorted(np.angle(z) * RATE / (2 * np.pi) for z in roots
-                   if -np.log(abs(z)) * RATE / np.pi < 500 and np.angle(z) * RATE / (2 * np.pi) > 90)
+    hertz = [(np.angle(z) * RATE / (2 * np.pi), -np.log(abs(z)) * RATE / np.pi) for z in roots]
+    found = sorted(f for f, bandwidth in hertz if bandwidth < 500 and f > 90)
     return found[:2] if len(found) >= 2 else [np.nan, np.nan]
 
 

@@ -32,8 +32,9 @@ def f0_contour(n: int, high: float = 128.0, low: float = 100.0) -> np.ndarray:
     return np.where(t < 0.16, rise, fall)
 
 
-def glottal_source(f0: np.ndarray, rng: np.random.Generator, open_quotient: np.ndarray, skew: float = 0.75,
-                   jitter: float = 0.006, shimmer: float = 0.045) -> tuple[np.ndarray, np.ndarray]:
+def glottal_source(f0: np.ndarray, rng: np.random.Generator, open_quotient: np.ndarray,
+                   skew: float = 0.75, jitter: float = 0.006,
+                   shimmer: float = 0.045) -> tuple[np.ndarray, np.ndarray]:
     """Differentiated Rosenberg pulses, one period at a time with jitter and shimmer.
 
     Returns (flow derivative, flow) so that breath noise can be pulsed with the flow.
