@@ -16,6 +16,9 @@ and tail are cut to 0.04 s of silence before encoding.
 Before writing anything it checks that espeak-ng's transcription of every example
 word contains the symbol's sound, and that every synthesised piece is audible.
 
+To measure what it made: measure_vowels.py (the symbol recordings, with Praat) and
+measure_examples.py N ... (the vowels of Festival's example words).
+
 Usage: make_recordings.py [--only N ...] [--symbols-only] [--out-dir DIR]
        make_recordings.py --check   (only the word checks against the committed manifest)
 Needs espeak-ng, festival with festvox-us-slt-hts, sox, lame and python3-numpy; --check only
