@@ -7,7 +7,7 @@ what each n-n.mp3 says) and the sound table below. Outputs, for symbol n = 0..44
            twice, a consonant alone and then in a syllable with ɑː, with a short gap;
   n-n.mp3  the example words in their listed order with short gaps (Festival's
            us-slt voice, or espeak-ng for a word whose Festival phones miss the sound);
-and manifest.json beside this script: voice, phonemes and words of every file.
+and manifest.json beside this script: voice, formants or phones and words of every file.
 
 Levels: every recording is brought to one speech loudness (RMS of the voiced parts)
 with the peak held below -1.4 dBFS so that the encoder's ripple cannot clip; lead-in
