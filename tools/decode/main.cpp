@@ -1,6 +1,7 @@
 // sonavix-decode: decodes an MPEG audio Layer III file with the player's own frame loop and
 // writes a WAV file: 16-bit stereo as the sound device would get it, or, with --float, the
 // synthesis output before conversion (divided by 32767) as 32-bit float for accuracy checks.
+#include "ToolVersion.h"
 #include "WavWriter.h"
 
 #include "mplay/FrameLoop.h"
@@ -19,12 +20,16 @@ namespace {
 constexpr uint32_t kFallbackRate = 44100;
 
 const char kUsage[] =
-    "usage: sonavix-decode [--float] IN.mp3 OUT.wav\n"
+    "Usage: sonavix-decode [--float] IN.mp3 OUT.wav\n"
+    "\n"
     "Decodes an MPEG-1/MPEG-2 Layer III file and writes a RIFF WAV file: two channels, 16-bit,\n"
     "at the first frame's sample rate (a single-channel stream is heard on both).\n"
-    "  --float   write 32-bit float instead: the synthesis output before conversion to 16 bits,\n"
-    "            divided by 32767 (full scale 1.0)\n"
-    "  --help    show this text\n"
+    "\n"
+    "  --float    write 32-bit float instead: the synthesis output before conversion to\n"
+    "             16 bits, divided by 32767 (full scale 1.0)\n"
+    "  --help     show this text\n"
+    "  --version  show the version\n"
+    "\n"
     "Exit status: 0 on success, 1 when a file cannot be read or written, 2 for bad usage.\n";
 
 // Where the frame loop's 16-bit blocks go: to the file, or nowhere when the float samples are
@@ -105,6 +110,10 @@ int main(int argc, char** argv) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (arg == "--version") {
+            sonavix::PrintToolVersion("sonavix-decode");
             return 0;
         }
         if (arg == "--float") {
