@@ -90,7 +90,7 @@ Analysis Analyse(const Sound& original, const AnalysisOptions& options) {
 
     FormantSettings fs;
     fs.maxFormant = ceiling;
-    a.formants = AnalyseFormantCandidates(sound, fs);
+    a.formants = AnalyseFormantCandidates(sound, fs, &a.pitch);
     // Formants mean something only where the voice is: elsewhere frames keep no candidates, which
     // also keeps the tracker from bridging across consonants.
     for (FormantFrame& f : a.formants.frames) {
@@ -120,7 +120,8 @@ Analysis Analyse(const Sound& original, const AnalysisOptions& options) {
     }
 
     const auto first = static_cast<std::size_t>(begin * original.rate);
-    const auto last = std::min(original.samples.size(), static_cast<std::size_t>(end * original.rate));
+    const auto last =
+        std::min(original.samples.size(), static_cast<std::size_t>(end * original.rate));
     if (last > first) {
         a.centreOfGravity = CentreOfGravity(
             std::span<const float>(original.samples).subspan(first, last - first), original.rate);

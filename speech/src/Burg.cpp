@@ -27,8 +27,8 @@ std::vector<double> BurgLpc(std::span<const double> x, int order) {
         const double k = -2.0 * num / den;
         prev = a;
         for (int i = 1; i <= m; ++i) {
-            a[static_cast<std::size_t>(i)] = prev[static_cast<std::size_t>(i)] +
-                                             k * prev[static_cast<std::size_t>(m - i)];
+            a[static_cast<std::size_t>(i)] =
+                prev[static_cast<std::size_t>(i)] + k * prev[static_cast<std::size_t>(m - i)];
         }
         for (std::size_t i = n - 1; i >= static_cast<std::size_t>(m); --i) {
             const double fi = f[i];

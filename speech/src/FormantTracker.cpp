@@ -60,7 +60,8 @@ void TrackFormants(FormantTrack& track, const TrackerSettings& ts) {
                     continue;
                 }
                 const Resonance& r = cand[static_cast<std::size_t>(c)];
-                local += ts.frequencyCost * std::fabs(r.frequency - ts.reference[k]) / ts.reference[k];
+                local +=
+                    ts.frequencyCost * std::fabs(r.frequency - ts.reference[k]) / ts.reference[k];
                 local += ts.bandwidthCost * r.bandwidth / r.frequency;
             }
             double best = f == 0 ? 0.0 : std::numeric_limits<double>::infinity();

@@ -76,7 +76,8 @@ PitchTrack AnalysePitch(const Sound& sound, const PitchSettings& s) {
     const auto lo = static_cast<std::size_t>(std::max(2.0, std::floor(minLag)));
     const auto hi = std::min(static_cast<std::size_t>(std::ceil(maxLag)), window / 2);
 
-    const std::size_t frames = static_cast<std::size_t>((sound.Duration() - window / rate) / dt) + 1;
+    const std::size_t frames =
+        static_cast<std::size_t>((sound.Duration() - window / rate) / dt) + 1;
     const double firstTime = 0.5 * (sound.Duration() - (frames - 1) * dt);
     std::vector<std::vector<Candidate>> cands(frames);
     std::vector<double> r(nfft);
@@ -133,10 +134,9 @@ PitchTrack AnalysePitch(const Sound& sound, const PitchSettings& s) {
             list.push_back({rate / lag, peak, score});
         }
         if (static_cast<int>(list.size()) > s.maxCandidates) {
-            std::partial_sort(list.begin() + 1, list.begin() + s.maxCandidates, list.end(),
-                              [](const Candidate& x, const Candidate& y) {
-                                  return x.score > y.score;
-                              });
+            std::partial_sort(
+                list.begin() + 1, list.begin() + s.maxCandidates, list.end(),
+                [](const Candidate& x, const Candidate& y) { return x.score > y.score; });
             list.resize(static_cast<std::size_t>(s.maxCandidates));
         }
     }
@@ -163,7 +163,8 @@ PitchTrack AnalysePitch(const Sound& sound, const PitchSettings& s) {
                 if (pv != cv) {
                     cost = s.voicedUnvoicedCost * correction;
                 } else if (pv) {
-                    cost = s.octaveJumpCost * correction * std::fabs(std::log2(cur[j].f0 / prev[k].f0));
+                    cost = s.octaveJumpCost * correction *
+                           std::fabs(std::log2(cur[j].f0 / prev[k].f0));
                 }
                 const double v = total[f - 1][k] - cost;
                 if (v > best) {

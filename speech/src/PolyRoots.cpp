@@ -32,7 +32,8 @@ Complex Laguerre(const std::vector<Complex>& c, Complex x) {
         }
         const Complex g = d / p;
         const Complex h = g * g - 2.0 * dd / p;
-        const Complex sq = std::sqrt(static_cast<double>(n - 1) * (static_cast<double>(n) * h - g * g));
+        const Complex sq =
+            std::sqrt(static_cast<double>(n - 1) * (static_cast<double>(n) * h - g * g));
         Complex gp = g + sq, gm = g - sq;
         const double abp = std::abs(gp), abm = std::abs(gm);
         if (abp < abm) {

@@ -36,7 +36,8 @@ const std::array<float, kZeroCrossings * kTableSteps + 2>& Kernel() {
                 t[i] = 0.0f;
                 continue;
             }
-            const double sinc = i == 0 ? 1.0 : std::sin(std::numbers::pi * x) / (std::numbers::pi * x);
+            const double sinc =
+                i == 0 ? 1.0 : std::sin(std::numbers::pi * x) / (std::numbers::pi * x);
             const double r = x / kZeroCrossings;
             const double window = BesselI0(kKaiserBeta * std::sqrt(1.0 - r * r)) / norm;
             t[i] = static_cast<float>(sinc * window);

@@ -19,13 +19,13 @@ Spectrogram AnalyseSpectrogram(const Sound& input, const SpectrogramSettings& s)
                             : input;
     const double rate = sound.rate;
     const std::size_t n = sound.samples.size();
-    const auto window = std::max<std::size_t>(
-        4, static_cast<std::size_t>(std::round(2.0 * s.windowLength * rate)));
+    const auto window =
+        std::max<std::size_t>(4, static_cast<std::size_t>(std::round(2.0 * s.windowLength * rate)));
     if (n < window || !(rate > 0)) {
         return out;
     }
-    const std::size_t nfft =
-        NextPowerOfTwo(std::max(window, static_cast<std::size_t>(std::ceil(rate / s.frequencyStep))));
+    const std::size_t nfft = NextPowerOfTwo(
+        std::max(window, static_cast<std::size_t>(std::ceil(rate / s.frequencyStep))));
     std::vector<double> gauss(window);
     const double edge = std::exp(-12.0);
     const double mid = 0.5 * (window - 1);
@@ -40,8 +40,8 @@ Spectrogram AnalyseSpectrogram(const Sound& input, const SpectrogramSettings& s)
 
     out.timeStep = s.timeStep;
     out.frequencyStep = rate / static_cast<double>(nfft);
-    out.bins = std::min(nfft / 2 + 1,
-                        static_cast<std::size_t>(s.maxFrequency / out.frequencyStep) + 1);
+    out.bins =
+        std::min(nfft / 2 + 1, static_cast<std::size_t>(s.maxFrequency / out.frequencyStep) + 1);
     const double duration = sound.Duration();
     out.frames = static_cast<std::size_t>((duration - window / rate) / s.timeStep) + 1;
     out.firstTime = 0.5 * (duration - (out.frames - 1) * s.timeStep);

@@ -15,7 +15,9 @@ constexpr uint16_t kFormatFloat = 3;
 constexpr uint16_t kFormatExtensible = 0xFFFE;
 constexpr uint16_t kMaxChannels = 16;
 
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint16_t Le16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
 uint32_t Le32(const uint8_t* p) {
     return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
            (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
@@ -119,9 +121,8 @@ WavReadResult ReadWav(std::span<const uint8_t> bytes) {
     if (!samples) {
         return Fail("no data chunk");
     }
-    const bool intOk = format.tag == kFormatPcm &&
-                       (format.bits == 8 || format.bits == 16 || format.bits == 24 ||
-                        format.bits == 32);
+    const bool intOk = format.tag == kFormatPcm && (format.bits == 8 || format.bits == 16 ||
+                                                    format.bits == 24 || format.bits == 32);
     const bool floatOk = format.tag == kFormatFloat && format.bits == 32;
     if (!intOk && !floatOk) {
         return Fail("unsupported sample format");

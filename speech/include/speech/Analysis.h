@@ -25,17 +25,17 @@ struct VoicedSegment {
 };
 
 struct Analysis {
-    double duration = 0.0;           // of the sound, s
-    bool speech = false;             // the endpointer found some
+    double duration = 0.0;            // of the sound, s
+    bool speech = false;              // the endpointer found some
     double onset = 0.0, offset = 0.0; // speech, s
     double noiseFloorDb = 0.0;
-    F0Summary f0;                    // over the speech
-    double voicedFraction = 0.0;     // of the speech's pitch frames
-    double centreOfGravity = 0.0;    // Hz, of the speech at the original rate
-    VowelMeasure vowel;              // at 20, 50, 80 % of the longest voiced segment
+    F0Summary f0;                 // over the speech
+    double voicedFraction = 0.0;  // of the speech's pitch frames
+    double centreOfGravity = 0.0; // Hz, of the speech at the original rate
+    VowelMeasure vowel;           // at 20, 50, 80 % of the longest voiced segment
     std::vector<VoicedSegment> segments;
     PitchTrack pitch;
-    FormantTrack formants;           // tracked over the speech's voiced frames only
+    FormantTrack formants; // tracked over the speech's voiced frames only
     Spectrogram spectrogram;
 };
 

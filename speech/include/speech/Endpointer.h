@@ -6,22 +6,22 @@
 namespace sonavix::speech {
 
 struct EndpointerSettings {
-    double noiseWindow = 0.100;      // s at the start that set the noise floor
-    double frame = 0.010;            // s per energy frame
-    double onsetMargin = 12.0;       // dB above the floor that count as speech
-    double offsetMargin = 8.0;       // dB above the floor that keep speech going
-    double minSpeech = 0.040;        // s above the onset level before it counts (clicks do not)
-    double trailingSilence = 0.700;  // s of silence after speech that end the recording
-    double maxDuration = 8.0;        // s after which a recording ends regardless
-    double keep = 0.100;             // s of silence kept before the onset and after the offset
-    double floorMinDb = -70.0;       // digital silence still gets a finite floor
-    double floorMaxDb = -30.0;       // speech from the first instant cannot raise it further
+    double noiseWindow = 0.100;     // s at the start that set the noise floor
+    double frame = 0.010;           // s per energy frame
+    double onsetMargin = 12.0;      // dB above the floor that count as speech
+    double offsetMargin = 8.0;      // dB above the floor that keep speech going
+    double minSpeech = 0.040;       // s above the onset level before it counts (clicks do not)
+    double trailingSilence = 0.700; // s of silence after speech that end the recording
+    double maxDuration = 8.0;       // s after which a recording ends regardless
+    double keep = 0.100;            // s of silence kept before the onset and after the offset
+    double floorMinDb = -70.0;      // digital silence still gets a finite floor
+    double floorMaxDb = -30.0;      // speech from the first instant cannot raise it further
 };
 
 struct Endpoints {
-    bool speech = false;     // any speech found
-    std::size_t onset = 0;   // first sample of speech
-    std::size_t offset = 0;  // one past its last sample
+    bool speech = false;       // any speech found
+    std::size_t onset = 0;     // first sample of speech
+    std::size_t offset = 0;    // one past its last sample
     std::size_t trimBegin = 0; // the span to keep: speech plus the margins, within the input
     std::size_t trimEnd = 0;
     double noiseFloorDb = 0.0; // RMS level of the noise, dB relative to full scale
@@ -54,14 +54,14 @@ class Endpointer {
     std::size_t m_silenceFrames;
     std::size_t m_maxSamples;
     std::size_t m_seen = 0;
-    std::size_t m_frames = 0;   // complete frames
-    double m_acc = 0.0;         // sum of squares of the frame in progress
+    std::size_t m_frames = 0; // complete frames
+    double m_acc = 0.0;       // sum of squares of the frame in progress
     std::size_t m_inFrame = 0;
     double m_noiseSum = 0.0;
     bool m_floorSet = false;
     double m_floorDb = 0.0;
-    std::size_t m_run = 0;       // frames in a row above the onset level
-    std::size_t m_quiet = 0;     // frames in a row below the offset level since speech
+    std::size_t m_run = 0;   // frames in a row above the onset level
+    std::size_t m_quiet = 0; // frames in a row below the offset level since speech
     bool m_speech = false;
     std::size_t m_onsetFrame = 0;
     std::size_t m_lastSpeechFrame = 0; // one past

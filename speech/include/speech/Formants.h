@@ -1,4 +1,5 @@
 #pragma once
+#include "speech/Pitch.h"
 #include "speech/Sound.h"
 
 #include <array>
@@ -7,10 +8,10 @@
 namespace sonavix::speech {
 
 struct FormantSettings {
-    double maxFormant = 5000.0;   // Hz: 5000 for men, 5500 for women, higher for children
-    int numberOfFormants = 5;     // the model has twice as many poles
-    double windowLength = 0.025;  // s, effective; the Gaussian window is twice as long
-    double timeStep = 0.005;      // s
+    double maxFormant = 5000.0;    // Hz: 5000 for men, 5500 for women, higher for children
+    int numberOfFormants = 5;      // the model has twice as many poles
+    double windowLength = 0.025;   // s, effective; the Gaussian window is twice as long
+    double timeStep = 0.005;       // s
     double preEmphasisFrom = 50.0; // Hz
 };
 
@@ -33,9 +34,12 @@ struct FormantTrack {
     std::vector<FormantFrame> frames;
 };
 
-// Burg LPC per frame; candidates only, formant[] left empty. The sound is resampled to twice
-// maxFormant first.
-FormantTrack AnalyseFormantCandidates(const Sound& sound, const FormantSettings& settings = {});
+// Candidates only, formant[] left empty. The sound is resampled to twice maxFormant first. Each
+// frame gets Burg LPC, except that where pitch says the voice is high enough for its harmonics
+// to stand apart, the model is fitted to the harmonics alone (discrete all-pole), which keeps F1
+// from being pulled towards a harmonic.
+FormantTrack AnalyseFormantCandidates(const Sound& sound, const FormantSettings& settings = {},
+                                      const PitchTrack* pitch = nullptr);
 
 struct TrackerSettings {
     std::array<double, kTrackedFormants> reference{500.0, 1485.0, 2475.0}; // Hz, neutral vowel
@@ -49,6 +53,7 @@ struct TrackerSettings {
 void TrackFormants(FormantTrack& track, const TrackerSettings& settings = {});
 
 // Candidates then tracking, with the reference scaled to the ceiling.
-FormantTrack AnalyseFormants(const Sound& sound, const FormantSettings& settings = {});
+FormantTrack AnalyseFormants(const Sound& sound, const FormantSettings& settings = {},
+                             const PitchTrack* pitch = nullptr);
 
 } // namespace sonavix::speech

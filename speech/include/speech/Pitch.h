@@ -6,7 +6,7 @@
 namespace sonavix::speech {
 
 struct PitchSettings {
-    double floor = 75.0;   // Hz
+    double floor = 75.0; // Hz
     double ceiling = 600.0;
     double timeStep = 0.0; // s; 0 = 0.75 / floor
     double periodsPerWindow = 3.0;
