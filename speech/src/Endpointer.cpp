@@ -6,12 +6,17 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace sonavix::speech {
 namespace {
 
 std::size_t Frames(double seconds, double frame) {
-    return static_cast<std::size_t>(std::max(1.0, std::round(seconds / frame)));
+    const double n = std::round(seconds / frame);
+    if (!(n < 1e15)) {
+        return std::numeric_limits<std::size_t>::max(); // never
+    }
+    return static_cast<std::size_t>(std::max(1.0, n));
 }
 
 } // namespace
@@ -22,7 +27,9 @@ Endpointer::Endpointer(double rate, EndpointerSettings settings)
     m_noiseFrames = Frames(m_s.noiseWindow, m_s.frame);
     m_minSpeechFrames = Frames(m_s.minSpeech, m_s.frame);
     m_silenceFrames = Frames(m_s.trailingSilence, m_s.frame);
-    m_maxSamples = static_cast<std::size_t>(m_rate * m_s.maxDuration);
+    const double maxSamples = m_rate * m_s.maxDuration;
+    m_maxSamples = maxSamples < 1e18 ? static_cast<std::size_t>(std::max(0.0, maxSamples))
+                                     : std::numeric_limits<std::size_t>::max();
 }
 
 void Endpointer::Feed(std::span<const float> block) {
