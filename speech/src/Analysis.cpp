@@ -90,6 +90,7 @@ Analysis Analyse(const Sound& original, const AnalysisOptions& options) {
 
     FormantSettings fs;
     fs.maxFormant = ceiling;
+    fs.voicedOnly = true;
     a.formants = AnalyseFormantCandidates(sound, fs, &a.pitch);
     // Formants mean something only where the voice is: elsewhere frames keep no candidates, which
     // also keeps the tracker from bridging across consonants.

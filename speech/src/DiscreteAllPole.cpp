@@ -6,48 +6,52 @@
 
 #include <cmath>
 #include <complex>
+#include <limits>
 
 namespace sonavix::speech {
 namespace {
 
 constexpr int kIterations = 40;
+constexpr double kSettled = 1e-4; // relative gain in distance below which iterating stops
 
-// Solves the symmetric system m x = b (n x n, row-major) by Gaussian elimination with partial
-// pivoting; false when singular.
-bool Solve(std::vector<double> m, std::vector<double> b, std::vector<double>& x, std::size_t n) {
-    for (std::size_t c = 0; c < n; ++c) {
-        std::size_t piv = c;
-        for (std::size_t r = c + 1; r < n; ++r) {
-            if (std::fabs(m[r * n + c]) > std::fabs(m[piv * n + c])) {
-                piv = r;
+// Cholesky factor (lower, row-major n x n) of the positive definite matrix m; false if it is not.
+bool Cholesky(const std::vector<double>& m, std::vector<double>& l, std::size_t n) {
+    l.assign(n * n, 0.0);
+    for (std::size_t i = 0; i < n; ++i) {
+        for (std::size_t j = 0; j <= i; ++j) {
+            double s = m[i * n + j];
+            for (std::size_t k = 0; k < j; ++k) {
+                s -= l[i * n + k] * l[j * n + k];
+            }
+            if (i == j) {
+                if (!(s > 0.0)) {
+                    return false;
+                }
+                l[i * n + i] = std::sqrt(s);
+            } else {
+                l[i * n + j] = s / l[j * n + j];
             }
         }
-        if (!(std::fabs(m[piv * n + c]) > 1e-300)) {
-            return false;
-        }
-        if (piv != c) {
-            for (std::size_t k = 0; k < n; ++k) {
-                std::swap(m[c * n + k], m[piv * n + k]);
-            }
-            std::swap(b[c], b[piv]);
-        }
-        for (std::size_t r = c + 1; r < n; ++r) {
-            const double f = m[r * n + c] / m[c * n + c];
-            for (std::size_t k = c; k < n; ++k) {
-                m[r * n + k] -= f * m[c * n + k];
-            }
-            b[r] -= f * b[c];
-        }
-    }
-    x.assign(n, 0.0);
-    for (std::size_t c = n; c-- > 0;) {
-        double s = b[c];
-        for (std::size_t k = c + 1; k < n; ++k) {
-            s -= m[c * n + k] * x[k];
-        }
-        x[c] = s / m[c * n + c];
     }
     return true;
+}
+
+// x = (L L^T)^-1 b.
+void CholeskySolve(const std::vector<double>& l, const std::vector<double>& b,
+                   std::vector<double>& x, std::size_t n) {
+    x = b;
+    for (std::size_t i = 0; i < n; ++i) {
+        for (std::size_t k = 0; k < i; ++k) {
+            x[i] -= l[i * n + k] * x[k];
+        }
+        x[i] /= l[i * n + i];
+    }
+    for (std::size_t i = n; i-- > 0;) {
+        for (std::size_t k = i + 1; k < n; ++k) {
+            x[i] -= l[k * n + i] * x[k];
+        }
+        x[i] /= l[i * n + i];
+    }
 }
 
 } // namespace
@@ -85,60 +89,76 @@ std::vector<double> DiscreteAllPole(std::span<const double> w, std::span<const d
         }
     }
     // Ordinary LPC (R a = e0), scaled so that the model 1/|A|^2 carries the gain.
+    // R is the same in every iteration: factor it once.
+    std::vector<double> chol;
+    if (!Cholesky(toeplitz, chol, n)) {
+        return unit;
+    }
     std::vector<double> rhs(n, 0.0), a;
     rhs[0] = 1.0;
-    if (!Solve(toeplitz, rhs, a, n) || !(a[0] > 0)) {
+    CholeskySolve(chol, rhs, a, n);
+    if (!(a[0] > 0)) {
         return unit;
     }
     for (double& v : a) {
         v /= std::sqrt(a[0]);
     }
-    auto distance = [&](const std::vector<double>& c) {
-        double d = 0.0;
-        for (std::size_t m = 0; m < count; ++m) {
-            std::complex<double> A = 0.0;
-            for (std::size_t k = 0; k < n; ++k) {
-                A += c[k] * phasor[m * n + k];
-            }
-            const double ratio = power[m] * std::norm(A);
-            d += ratio - std::log(ratio) - 1.0;
-        }
-        return d;
-    };
+    // Each pass evaluates the model at the samples once: for the Itakura-Saito distance of the
+    // current coefficients and for the impulse response that gives the next ones.
+    double logPower = 0.0;
+    for (std::size_t m = 0; m < count; ++m) {
+        logPower += std::log(power[m]);
+    }
     std::vector<double> best = a;
-    double bestDistance = distance(a);
+    double bestDistance = std::numeric_limits<double>::infinity();
     std::vector<double> h(n), next;
-    for (int iter = 0; iter < kIterations; ++iter) {
+    for (int iter = 0; iter <= kIterations; ++iter) {
         std::fill(h.begin(), h.end(), 0.0);
+        double ratioSum = 0.0, logSum = 0.0, normProduct = 1.0;
         for (std::size_t m = 0; m < count; ++m) {
+            const std::complex<double>* e = &phasor[m * n];
             std::complex<double> A = 0.0;
             for (std::size_t k = 0; k < n; ++k) {
-                A += a[k] * phasor[m * n + k];
+                A += a[k] * e[k];
             }
-            const std::complex<double> inv = 1.0 / A;
+            const double norm = std::norm(A);
+            ratioSum += power[m] * norm;
+            // Logarithms are costly here: take one per few samples of the product.
+            normProduct *= norm;
+            if (m % 8 == 7) {
+                logSum += std::log(normProduct);
+                normProduct = 1.0;
+            }
+            const std::complex<double> inv = std::conj(A) / norm;
             for (std::size_t i = 0; i < n; ++i) {
-                h[i] += (phasor[m * n + i] * inv).real();
+                h[i] += e[i].real() * inv.real() - e[i].imag() * inv.imag();
+            }
+        }
+        const double d =
+            ratioSum - logPower - (logSum + std::log(normProduct)) - static_cast<double>(count);
+        if (!(d < bestDistance)) {
+            if (d > 1.5 * bestDistance || iter == kIterations) {
+                break;
+            }
+        } else {
+            const bool settled = bestDistance - d < kSettled * d;
+            bestDistance = d;
+            best = a;
+            if (settled || iter == kIterations) {
+                break;
             }
         }
         for (double& v : h) {
             v /= static_cast<double>(count);
         }
-        if (!Solve(toeplitz, h, next, n) || !(next[0] > 0)) {
+        CholeskySolve(chol, h, next, n);
+        if (!(next[0] > 0)) {
             break;
         }
         // Half steps: the plain fixed point can oscillate.
         for (std::size_t k = 0; k < n; ++k) {
             a[k] = 0.5 * (a[k] + next[k]);
         }
-        const double d = distance(a);
-        if (!(d < bestDistance)) {
-            if (d > 1.5 * bestDistance) {
-                break;
-            }
-            continue;
-        }
-        bestDistance = d;
-        best = a;
     }
     for (std::size_t k = 1; k < n; ++k) {
         best[k] /= best[0];

@@ -4,6 +4,8 @@
 
 #include <cstring>
 #include <fftw3.h>
+#include <map>
+#include <memory>
 #include <mutex>
 
 namespace sonavix::speech {
@@ -15,6 +17,15 @@ std::mutex& PlannerMutex() {
 }
 
 } // namespace
+
+RealFft& ThreadFft(std::size_t size) {
+    thread_local std::map<std::size_t, std::unique_ptr<RealFft>> cache;
+    auto& slot = cache[size];
+    if (!slot) {
+        slot = std::make_unique<RealFft>(size);
+    }
+    return *slot;
+}
 
 std::size_t NextPowerOfTwo(std::size_t n) {
     std::size_t p = 1;

@@ -72,7 +72,12 @@ FormantTrack AnalyseFormantCandidates(const Sound& input, const FormantSettings&
                                       const PitchTrack* pitch) {
     FormantTrack track;
     track.timeStep = s.timeStep;
-    const Sound sound = Resample(input, 2.0 * s.maxFormant);
+    Sound resampled;
+    const bool atRate = std::fabs(input.rate - 2.0 * s.maxFormant) < 1e-9;
+    if (!atRate) {
+        resampled = Resample(input, 2.0 * s.maxFormant);
+    }
+    const Sound& sound = atRate ? input : resampled;
     const double rate = sound.rate;
     const std::size_t n = sound.samples.size();
     const auto window = static_cast<std::size_t>(std::round(2.0 * s.windowLength * rate));
@@ -105,8 +110,8 @@ FormantTrack AnalyseFormantCandidates(const Sound& input, const FormantSettings&
     std::vector<double> frame(window);
     std::vector<double> poly(static_cast<std::size_t>(order) + 1);
     const double nyquist = 0.5 * rate;
-    const std::size_t nfft = NextPowerOfTwo(window * 4);
-    RealFft fft(nfft);
+    const std::size_t nfft = NextPowerOfTwo(window * 2);
+    RealFft& fft = ThreadFft(nfft);
     std::vector<double> padded(nfft, 0.0), power(nfft / 2 + 1), hw, hp;
     for (std::size_t f = 0; f < frames; ++f) {
         FormantFrame& out = track.frames[f];
@@ -114,6 +119,10 @@ FormantTrack AnalyseFormantCandidates(const Sound& input, const FormantSettings&
         const long startL = std::lround(out.time * rate - window / 2.0);
         const auto start =
             static_cast<std::size_t>(std::clamp(startL, 0L, static_cast<long>(n - window)));
+        const double f0 = F0At(pitch, out.time);
+        if (s.voicedOnly && pitch && f0 <= 0) {
+            continue;
+        }
         double energy = 0.0;
         for (std::size_t i = 0; i < window; ++i) {
             frame[i] = x[start + i] * gauss[i];
@@ -123,7 +132,6 @@ FormantTrack AnalyseFormantCandidates(const Sound& input, const FormantSettings&
             continue;
         }
         std::vector<double> a;
-        const double f0 = F0At(pitch, out.time);
         if (f0 >= kHarmonicModelF0) {
             std::copy(frame.begin(), frame.end(), padded.begin());
             fft.PowerSpectrum(padded.data(), power.data());

@@ -6,9 +6,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 namespace sonavix::speech {
 namespace {
+
+constexpr std::size_t kCogFrame = 1024;
 
 double Median(std::vector<double>& v) {
     if (v.empty()) {
@@ -28,17 +31,32 @@ double CentreOfGravity(std::span<const float> samples, double rate) {
     if (samples.size() < 2 || !(rate > 0)) {
         return 0.0;
     }
-    const std::size_t nfft = NextPowerOfTwo(samples.size());
-    RealFft fft(nfft);
-    std::vector<double> x(nfft, 0.0);
-    std::copy(samples.begin(), samples.end(), x.begin());
-    std::vector<double> power(nfft / 2 + 1);
-    fft.PowerSpectrum(x.data(), power.data());
+    // Welch's average of Hann-windowed power spectra, half overlapping: the same power-weighted
+    // mean frequency as one transform of the whole stretch, at a fixed small transform size.
+    const std::size_t frame = std::min(kCogFrame, NextPowerOfTwo(samples.size()));
+    RealFft& fft = ThreadFft(frame);
+    std::vector<double> x(frame), power(frame / 2 + 1), sum(frame / 2 + 1, 0.0);
+    std::vector<double> hann(frame);
+    for (std::size_t i = 0; i < frame; ++i) {
+        hann[i] = 0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * (i + 0.5) / frame);
+    }
+    for (std::size_t start = 0;; start += frame / 2) {
+        for (std::size_t i = 0; i < frame; ++i) {
+            x[i] = start + i < samples.size() ? samples[start + i] * hann[i] : 0.0;
+        }
+        fft.PowerSpectrum(x.data(), power.data());
+        for (std::size_t k = 0; k < power.size(); ++k) {
+            sum[k] += power[k];
+        }
+        if (start + frame >= samples.size()) {
+            break;
+        }
+    }
     double num = 0.0, den = 0.0;
-    const double step = rate / static_cast<double>(nfft);
-    for (std::size_t k = 1; k < power.size(); ++k) {
-        num += k * step * power[k];
-        den += power[k];
+    const double step = rate / static_cast<double>(frame);
+    for (std::size_t k = 1; k < sum.size(); ++k) {
+        num += static_cast<double>(k) * step * sum[k];
+        den += sum[k];
     }
     return den > 0 ? num / den : 0.0;
 }

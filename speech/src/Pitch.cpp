@@ -48,7 +48,7 @@ PitchTrack AnalysePitch(const Sound& sound, const PitchSettings& s) {
         return track;
     }
     const std::size_t nfft = NextPowerOfTwo(window * 2);
-    RealFft fft(nfft);
+    RealFft& fft = ThreadFft(nfft);
     std::vector<double> buf(nfft, 0.0);
     std::vector<std::complex<double>> spec(nfft / 2 + 1);
 

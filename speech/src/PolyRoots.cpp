@@ -11,6 +11,11 @@ namespace {
 
 using Complex = std::complex<double>;
 
+// |z| without hypot's care for overflow, which these magnitudes never approach.
+double Abs(Complex z) {
+    return std::sqrt(std::norm(z));
+}
+
 // Coefficients highest power first.
 Complex Laguerre(const std::vector<Complex>& c, Complex x) {
     const int n = static_cast<int>(c.size()) - 1;
@@ -19,15 +24,15 @@ Complex Laguerre(const std::vector<Complex>& c, Complex x) {
     static const double kFrac[] = {0.5, 0.25, 0.75, 0.13, 0.38, 0.62, 0.88, 1.0};
     for (int iter = 1; iter <= kMaxIterations; ++iter) {
         Complex p = c[0], d = 0.0, dd = 0.0;
-        double err = std::abs(p);
-        const double ax = std::abs(x);
+        double err = Abs(p);
+        const double ax = Abs(x);
         for (int i = 1; i <= n; ++i) {
             dd = dd * x + d;
             d = d * x + p;
             p = p * x + c[static_cast<std::size_t>(i)];
-            err = std::abs(p) + err * ax;
+            err = Abs(p) + err * ax;
         }
-        if (std::abs(p) <= 1e-15 * err) {
+        if (Abs(p) <= 1e-15 * err) {
             return x;
         }
         const Complex g = d / p;
@@ -35,7 +40,7 @@ Complex Laguerre(const std::vector<Complex>& c, Complex x) {
         const Complex sq =
             std::sqrt(static_cast<double>(n - 1) * (static_cast<double>(n) * h - g * g));
         Complex gp = g + sq, gm = g - sq;
-        const double abp = std::abs(gp), abm = std::abs(gm);
+        const double abp = Abs(gp), abm = Abs(gm);
         if (abp < abm) {
             gp = gm;
         }

@@ -7,6 +7,8 @@
 #include <array>
 #include <cmath>
 #include <numbers>
+#include <numeric>
+#include <vector>
 
 namespace sonavix::speech {
 namespace {
@@ -47,6 +49,61 @@ const std::array<float, kZeroCrossings * kTableSteps + 2>& Kernel() {
     return table;
 }
 
+double KernelAt(double pos) { // pos in zero crossings, >= 0
+    const auto& kernel = Kernel();
+    const double x = pos * kTableSteps;
+    const auto k = static_cast<std::size_t>(x);
+    if (k + 1 >= kernel.size()) {
+        return 0.0;
+    }
+    const double frac = x - static_cast<double>(k);
+    return kernel[k] + frac * (kernel[k + 1] - kernel[k]);
+}
+
+// Whole-number rates in a small ratio L/M (16000 to 11000 is 11/16): the kernel takes only L
+// different phases, so its weights are computed once per phase instead of once per tap.
+bool ResamplePolyphase(const Sound& sound, double newRate, Sound& out) {
+    const auto inRate = static_cast<long>(sound.rate);
+    const auto outRate = static_cast<long>(newRate);
+    if (static_cast<double>(inRate) != sound.rate || static_cast<double>(outRate) != newRate) {
+        return false;
+    }
+    const long g = std::gcd(inRate, outRate);
+    const long L = outRate / g, M = inRate / g;
+    if (L > 1024) {
+        return false;
+    }
+    const double ratio = newRate / sound.rate;
+    const double cutoff = kPassFraction * std::min(1.0, ratio);
+    const long K = static_cast<long>(std::ceil(kZeroCrossings / cutoff)) + 1;
+    const long taps = 2 * K + 1;
+    std::vector<float> weights(static_cast<std::size_t>(L * taps));
+    for (long p = 0; p < L; ++p) {
+        const double frac = static_cast<double>(p) / static_cast<double>(L);
+        for (long t = -K; t <= K; ++t) {
+            weights[static_cast<std::size_t>(p * taps + t + K)] = static_cast<float>(
+                cutoff * KernelAt(std::fabs(static_cast<double>(t) - frac) * cutoff));
+        }
+    }
+    const long n = static_cast<long>(sound.samples.size());
+    const long outCount = static_cast<long>((static_cast<long double>(n) * L) / M);
+    out.rate = newRate;
+    out.samples.assign(static_cast<std::size_t>(std::max(0L, outCount)), 0.0f);
+    const float* x = sound.samples.data();
+    for (long j = 0; j < outCount; ++j) {
+        const long num = j * M;
+        const long base = num / L;
+        const float* w = &weights[static_cast<std::size_t>((num % L) * taps)];
+        const long lo = std::max(-K, -base), hi = std::min(K, n - 1 - base);
+        float sum = 0.0f;
+        for (long t = lo; t <= hi; ++t) {
+            sum += w[t + K] * x[base + t];
+        }
+        out.samples[static_cast<std::size_t>(j)] = sum;
+    }
+    return true;
+}
+
 } // namespace
 
 Sound Resample(const Sound& sound, double newRate) {
@@ -58,6 +115,10 @@ Sound Resample(const Sound& sound, double newRate) {
         }
         return same;
     }
+    Sound out;
+    if (ResamplePolyphase(sound, newRate, out)) {
+        return out;
+    }
     const auto& kernel = Kernel();
     const double ratio = newRate / sound.rate;
     const double cutoff = kPassFraction * std::min(1.0, ratio); // relative to the input Nyquist
@@ -65,7 +126,6 @@ Sound Resample(const Sound& sound, double newRate) {
     const long n = static_cast<long>(sound.samples.size());
     const long outCount = static_cast<long>(std::floor(static_cast<double>(n) * ratio));
 
-    Sound out;
     out.rate = newRate;
     out.samples.resize(static_cast<size_t>(std::max(0L, outCount)));
     for (long j = 0; j < outCount; ++j) {

@@ -29,6 +29,10 @@ class RealFft {
     void* m_inverse;
 };
 
+// A transform of this size kept for the calling thread's lifetime: planning costs more than a
+// frame's transform, and every recording is analysed with the same few sizes.
+RealFft& ThreadFft(std::size_t size);
+
 // The smallest power of two not below n (at least 1).
 std::size_t NextPowerOfTwo(std::size_t n);
 

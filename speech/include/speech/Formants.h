@@ -13,6 +13,7 @@ struct FormantSettings {
     double windowLength = 0.025;   // s, effective; the Gaussian window is twice as long
     double timeStep = 0.005;       // s
     double preEmphasisFrom = 50.0; // Hz
+    bool voicedOnly = false;       // analyse only frames the pitch track calls voiced
 };
 
 struct Resonance {
