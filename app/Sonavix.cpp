@@ -1,7 +1,7 @@
 #include "Sonavix.h"
 
-#include "DeviceMessage.h"
-#include "DlgSonavix.h"
+#include "lesson/DeviceMessage.h"
+#include "lesson/DlgSonavix.h"
 
 #include <QCoreApplication>
 #include <QFontDatabase>

@@ -1,7 +1,7 @@
 // The symbol catalogue against its published table, the lesson file names, whole-string lookup,
 // and the conversion of dialog units.
-#include "DialogUnits.h"
-#include "SymbolCatalogue.h"
+#include "lesson/DialogUnits.h"
+#include "lesson/SymbolCatalogue.h"
 
 #include <gtest/gtest.h>
 

@@ -2,12 +2,12 @@
 // rectangles, the symbol list, the links and the home page. The commands are in
 // DlgSonavixCommands.cpp, the themes in DlgSonavixTheme.cpp.
 
-#include "DlgSonavix.h"
+#include "lesson/DlgSonavix.h"
 
-#include "AppIcons.h"
-#include "DialogUnits.h"
-#include "SymbolCatalogue.h"
-#include "SymbolCellDelegate.h"
+#include "lesson/AppIcons.h"
+#include "lesson/DialogUnits.h"
+#include "lesson/SymbolCatalogue.h"
+#include "lesson/SymbolCellDelegate.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -201,7 +201,7 @@ bool CDlgSonavix::OnInitDialog() {
     list->horizontalHeader()->hide();
     list->verticalHeader()->hide();
     list->setShowGrid(true);
-    list->setItemDelegate(new SymbolCellDelegate(list));
+    list->setItemDelegate(new sonavix::SymbolCellDelegate(list));
     list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list->setSelectionMode(QAbstractItemView::NoSelection);
     list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

@@ -5,9 +5,13 @@
 
 #include <QStyledItemDelegate>
 
+namespace sonavix {
+
 class SymbolCellDelegate : public QStyledItemDelegate {
   public:
     using QStyledItemDelegate::QStyledItemDelegate;
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
 };
+
+} // namespace sonavix

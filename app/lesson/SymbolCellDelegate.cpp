@@ -1,9 +1,10 @@
-#include "SymbolCellDelegate.h"
+#include "lesson/SymbolCellDelegate.h"
 
 #include <QApplication>
 #include <QFontMetrics>
 #include <QPainter>
 
+namespace sonavix {
 namespace {
 
 // The ink of every code together, so that all symbols share one baseline.
@@ -39,3 +40,5 @@ void SymbolCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     painter->drawText(QPoint(left, baseline), text);
     painter->restore();
 }
+
+} // namespace sonavix

@@ -1,8 +1,8 @@
 // Skin files in, application style, palette and style sheet out. A skin is read and checked
 // whole before anything is applied, so a broken file can never leave a half-skinned window.
-#include "SkinLoader.h"
+#include "themes/SkinLoader.h"
 
-#include "ProfileIni.h"
+#include "themes/ProfileIni.h"
 
 #include <QApplication>
 #include <QFile>
@@ -12,6 +12,7 @@
 #include <QStyle>
 #include <QStyleFactory>
 
+namespace sonavix {
 namespace {
 
 constexpr qint64 kMaxSkinFileSize = 1024 * 1024;
@@ -60,7 +61,7 @@ void SplitSheet(const QString& text, QString& header, QString& sheet) {
 bool BuildPalette(const QByteArray& header, QPalette& palette) {
     const QMetaEnum roles = QMetaEnum::fromType<QPalette::ColorRole>();
     QMap<QPalette::ColorRole, QColor> given;
-    for (const auto& [key, value] : ProfileIni::SectionEntries(header, "Palette")) {
+    for (const auto& [key, value] : profile::SectionEntries(header, "Palette")) {
         bool ok = false;
         const int role = roles.keyToValue(key.constData(), &ok);
         const std::optional<QColor> c = ParseColor(value);
@@ -191,7 +192,7 @@ std::optional<Skin> ReadSkin(const QString& skinPath, const QString& iniName) {
     const QByteArray header = headerText.toUtf8();
 
     const auto info = [&](const char* key) {
-        return QString::fromUtf8(ProfileIni::FindValue(header, "Skin", key).value_or(QByteArray()));
+        return QString::fromUtf8(profile::FindValue(header, "Skin", key).value_or(QByteArray()));
     };
     skin.name = info("Name");
     if (const QString style = info("Style"); !style.isEmpty())
@@ -211,7 +212,7 @@ std::optional<Skin> ReadSkin(const QString& skinPath, const QString& iniName) {
 
     if (!BuildPalette(header, skin.palette))
         return std::nullopt;
-    for (const auto& [key, value] : ProfileIni::SectionEntries(header, "Colors")) {
+    for (const auto& [key, value] : profile::SectionEntries(header, "Colors")) {
         const std::optional<QColor> c = ParseColor(value);
         if (!c)
             return std::nullopt;
@@ -241,3 +242,5 @@ bool LoadSkin(const QString& skinPath, const QString& iniName) {
     qApp->setStyleSheet(skin->styleSheet);
     return true;
 }
+
+} // namespace sonavix

@@ -2,9 +2,9 @@
 // application out. The number lives in SetInfo.ini beside the program ([Skin] default=N); it is
 // read once at construction and written on every pick, before the skin is tried, so a skin that
 // fails to load is still remembered and tried again at the next start.
-#include "DlgSonavix.h"
-#include "ProfileIni.h"
-#include "SkinLoader.h"
+#include "lesson/DlgSonavix.h"
+#include "themes/ProfileIni.h"
+#include "themes/SkinLoader.h"
 
 #include <QComboBox>
 #include <QStyle>
@@ -19,14 +19,14 @@ const QString kKey = QStringLiteral("default");
 void CDlgSonavix::LoadSavedTheme() {
     // m_strAppDir is the program path cut after its last separator, so cutting once more gives
     // the program's directory without it.
-    m_strStylesDir = StylesDirFor(m_strAppDir);
-    m_nTheme = ProfileIni::ReadInt(kSection, kKey, 1, m_strAppDir + QStringLiteral("/SetInfo.ini"));
+    m_strStylesDir = sonavix::StylesDirFor(m_strAppDir);
+    m_nTheme = sonavix::profile::ReadInt(kSection, kKey, 1, m_strAppDir + QStringLiteral("/SetInfo.ini"));
     ApplyTheme();
 }
 
 void CDlgSonavix::ApplyTheme() {
-    const SkinRef skin = SkinForTheme(m_nTheme, m_strStylesDir);
-    LoadSkin(skin.path, skin.iniName);
+    const sonavix::SkinRef skin = sonavix::SkinForTheme(m_nTheme, m_strStylesDir);
+    sonavix::LoadSkin(skin.path, skin.iniName);
     if (IsWindowCreated())
         RefreshTheme();
 }
@@ -49,7 +49,7 @@ void CDlgSonavix::RefreshTheme() {
 void CDlgSonavix::OnSelchangeTheme() {
     m_nTheme = m_comboTheme->currentIndex() + 1;
     // Nothing to tell the user if the file cannot be written: the theme still changes.
-    ProfileIni::WriteString(kSection, kKey, QString::number(m_nTheme),
+    sonavix::profile::WriteString(kSection, kKey, QString::number(m_nTheme),
                             m_strAppDir + QStringLiteral("/SetInfo.ini"));
     ApplyTheme();
     NavigateHome();

@@ -2,9 +2,9 @@
 // playback worker is started. The window writes the repeat flag before it starts the worker
 // that should see it, and never waits for a worker.
 
-#include "DlgSonavix.h"
+#include "lesson/DlgSonavix.h"
 
-#include "SymbolCatalogue.h"
+#include "lesson/SymbolCatalogue.h"
 #include "rtf/RtfReader.h"
 
 #include "mplay/PlayThread.h"
