@@ -1,12 +1,15 @@
 // The lesson window's appearance: the saved theme number in, a skin applied to the whole
-// application out. The number lives in SetInfo.ini beside the program ([Skin] default=N); it is
-// read once at construction and written on every pick, before the skin is tried, so a skin that
-// fails to load is still remembered and tried again at the next start.
+// application out. The number lives in SetInfo.ini ([Skin] default=N; where that file is, see
+// common/ProgramPaths.h); it is read once at construction and written on every pick, before the
+// skin is tried, so a skin that fails to load is still remembered and tried again at the next
+// start.
 #include "lesson/DlgSonavix.h"
 #include "themes/ProfileIni.h"
 #include "themes/SkinLoader.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QStyle>
 
 namespace {
@@ -17,10 +20,12 @@ const QString kKey = QStringLiteral("default");
 } // namespace
 
 void CDlgSonavix::LoadSavedTheme() {
-    // m_strAppDir is the program path cut after its last separator, so cutting once more gives
-    // the program's directory without it.
-    m_strStylesDir = sonavix::StylesDirFor(m_strAppDir);
-    m_nTheme = sonavix::profile::ReadInt(kSection, kKey, 1, m_strAppDir + QStringLiteral("/SetInfo.ini"));
+    m_strStylesDir = sonavix::StylesDirFor(m_paths.DataDir());
+    // The first file that holds the key wins; each later one gives the default of the one before.
+    m_nTheme = 1;
+    const QStringList files = m_paths.SettingsReadOrder();
+    for (auto file = files.crbegin(); file != files.crend(); ++file)
+        m_nTheme = sonavix::profile::ReadInt(kSection, kKey, m_nTheme, *file);
     ApplyTheme();
 }
 
@@ -49,8 +54,9 @@ void CDlgSonavix::RefreshTheme() {
 void CDlgSonavix::OnSelchangeTheme() {
     m_nTheme = m_comboTheme->currentIndex() + 1;
     // Nothing to tell the user if the file cannot be written: the theme still changes.
-    sonavix::profile::WriteString(kSection, kKey, QString::number(m_nTheme),
-                            m_strAppDir + QStringLiteral("/SetInfo.ini"));
+    const QString file = m_paths.SettingsFile();
+    QDir().mkpath(QFileInfo(file).path()); // the user's configuration folder may not exist yet
+    sonavix::profile::WriteString(kSection, kKey, QString::number(m_nTheme), file);
     ApplyTheme();
     NavigateHome();
 }

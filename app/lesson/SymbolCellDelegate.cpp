@@ -1,16 +1,12 @@
 #include "lesson/SymbolCellDelegate.h"
 
+#include "common/SymbolFont.h"
+
 #include <QApplication>
 #include <QFontMetrics>
 #include <QPainter>
 
 namespace sonavix {
-namespace {
-
-// The ink of every code together, so that all symbols share one baseline.
-constexpr char kAllCodes[] = "ieAQCuEBZWFTVNpktfshbdgvzmnlrjw:";
-
-} // namespace
 
 void SymbolCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                                const QModelIndex& index) const {
@@ -25,9 +21,8 @@ void SymbolCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
         return;
 
     const QFontMetrics metrics(opt.font);
-    const QRect ink = metrics.tightBoundingRect(QLatin1String(kAllCodes));
     const QRect cell = opt.rect;
-    const int baseline = cell.top() + (cell.height() - ink.height()) / 2 - ink.top();
+    const int baseline = InkCentredBaseline(metrics, cell.top(), cell.height());
     const int left =
         cell.left() + style->pixelMetric(QStyle::PM_FocusFrameHMargin, &opt, widget) + 1;
     painter->save();

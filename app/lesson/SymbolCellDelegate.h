@@ -1,7 +1,6 @@
 #pragma once
-// Draws the symbol list's cells with the ink of the symbol font centred in the row. The
-// phonetic face reserves much room above and below its glyphs (for diacritics), so centring its
-// line box would cut the symbols off in rows as low as the list's.
+// Draws the symbol list's cells with the ink of the symbol font centred in the row
+// (common/SymbolFont.h says why).
 
 #include <QStyledItemDelegate>
 

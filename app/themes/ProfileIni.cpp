@@ -4,7 +4,8 @@
 // the file's own line ends exactly as they were.
 #include "themes/ProfileIni.h"
 
-#include <QFile>
+#include "common/BoundedFile.h"
+
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
@@ -183,15 +184,10 @@ std::optional<FileText> ReadFile(const QString& path) {
     const QFileInfo info(path);
     if (!info.exists() && !info.isSymLink())
         return FileText{};
-    // Only regular files: opening a pipe or device could block or never end.
-    if (!info.isFile())
+    const std::optional<QByteArray> read = ReadBoundedFile(path, kMaxFileSize);
+    if (!read)
         return std::nullopt;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const QByteArray bytes = file.read(kMaxFileSize + 1);
-    if (bytes.size() > kMaxFileSize || file.error() != QFileDevice::NoError)
-        return std::nullopt;
+    const QByteArray& bytes = *read;
 
     FileText f;
     if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {

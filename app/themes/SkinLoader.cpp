@@ -2,11 +2,10 @@
 // whole before anything is applied, so a broken file can never leave a half-skinned window.
 #include "themes/SkinLoader.h"
 
+#include "common/BoundedFile.h"
 #include "themes/ProfileIni.h"
 
 #include <QApplication>
-#include <QFile>
-#include <QFileInfo>
 #include <QMetaEnum>
 #include <QRegularExpression>
 #include <QStyle>
@@ -16,18 +15,6 @@ namespace sonavix {
 namespace {
 
 constexpr qint64 kMaxSkinFileSize = 1024 * 1024;
-
-std::optional<QByteArray> ReadSmallFile(const QString& path) {
-    if (!QFileInfo(path).isFile())
-        return std::nullopt;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    QByteArray bytes = file.read(kMaxSkinFileSize + 1);
-    if (bytes.size() > kMaxSkinFileSize || file.error() != QFileDevice::NoError)
-        return std::nullopt;
-    return bytes;
-}
 
 std::optional<QColor> ParseColor(const QByteArray& text) {
     const QColor c = QColor::fromString(QLatin1StringView(text.trimmed()));
@@ -182,7 +169,7 @@ std::optional<Skin> ReadSkin(const QString& skinPath, const QString& iniName) {
     if (directorySkin && !IsPlainFileName(iniName))
         return std::nullopt;
     const QString file = directorySkin ? skinPath + QLatin1Char('/') + iniName : skinPath;
-    const std::optional<QByteArray> bytes = ReadSmallFile(file);
+    const std::optional<QByteArray> bytes = ReadBoundedFile(file, kMaxSkinFileSize);
     if (!bytes)
         return std::nullopt;
 
@@ -204,7 +191,7 @@ std::optional<Skin> ReadSkin(const QString& skinPath, const QString& iniName) {
         if (!directorySkin || !IsPlainFileName(sheetFile))
             return std::nullopt;
         const std::optional<QByteArray> sheet =
-            ReadSmallFile(skinPath + QLatin1Char('/') + sheetFile);
+            ReadBoundedFile(skinPath + QLatin1Char('/') + sheetFile, kMaxSkinFileSize);
         if (!sheet)
             return std::nullopt;
         skin.styleSheet = QString::fromUtf8(*sheet) + skin.styleSheet;
