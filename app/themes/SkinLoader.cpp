@@ -1,32 +1,20 @@
 // Skin files in, application style, palette and style sheet out. A skin is read and checked
 // whole before anything is applied, so a broken file can never leave a half-skinned window.
-#include "SkinLoader.h"
+#include "themes/SkinLoader.h"
 
-#include "ProfileIni.h"
+#include "common/BoundedFile.h"
+#include "themes/ProfileIni.h"
 
 #include <QApplication>
-#include <QFile>
-#include <QFileInfo>
 #include <QMetaEnum>
 #include <QRegularExpression>
 #include <QStyle>
 #include <QStyleFactory>
 
+namespace sonavix {
 namespace {
 
 constexpr qint64 kMaxSkinFileSize = 1024 * 1024;
-
-std::optional<QByteArray> ReadSmallFile(const QString& path) {
-    if (!QFileInfo(path).isFile())
-        return std::nullopt;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    QByteArray bytes = file.read(kMaxSkinFileSize + 1);
-    if (bytes.size() > kMaxSkinFileSize || file.error() != QFileDevice::NoError)
-        return std::nullopt;
-    return bytes;
-}
 
 std::optional<QColor> ParseColor(const QByteArray& text) {
     const QColor c = QColor::fromString(QLatin1StringView(text.trimmed()));
@@ -60,7 +48,7 @@ void SplitSheet(const QString& text, QString& header, QString& sheet) {
 bool BuildPalette(const QByteArray& header, QPalette& palette) {
     const QMetaEnum roles = QMetaEnum::fromType<QPalette::ColorRole>();
     QMap<QPalette::ColorRole, QColor> given;
-    for (const auto& [key, value] : ProfileIni::SectionEntries(header, "Palette")) {
+    for (const auto& [key, value] : profile::SectionEntries(header, "Palette")) {
         bool ok = false;
         const int role = roles.keyToValue(key.constData(), &ok);
         const std::optional<QColor> c = ParseColor(value);
@@ -181,7 +169,7 @@ std::optional<Skin> ReadSkin(const QString& skinPath, const QString& iniName) {
     if (directorySkin && !IsPlainFileName(iniName))
         return std::nullopt;
     const QString file = directorySkin ? skinPath + QLatin1Char('/') + iniName : skinPath;
-    const std::optional<QByteArray> bytes = ReadSmallFile(file);
+    const std::optional<QByteArray> bytes = ReadBoundedFile(file, kMaxSkinFileSize);
     if (!bytes)
         return std::nullopt;
 
@@ -191,7 +179,7 @@ std::optional<Skin> ReadSkin(const QString& skinPath, const QString& iniName) {
     const QByteArray header = headerText.toUtf8();
 
     const auto info = [&](const char* key) {
-        return QString::fromUtf8(ProfileIni::FindValue(header, "Skin", key).value_or(QByteArray()));
+        return QString::fromUtf8(profile::FindValue(header, "Skin", key).value_or(QByteArray()));
     };
     skin.name = info("Name");
     if (const QString style = info("Style"); !style.isEmpty())
@@ -203,7 +191,7 @@ std::optional<Skin> ReadSkin(const QString& skinPath, const QString& iniName) {
         if (!directorySkin || !IsPlainFileName(sheetFile))
             return std::nullopt;
         const std::optional<QByteArray> sheet =
-            ReadSmallFile(skinPath + QLatin1Char('/') + sheetFile);
+            ReadBoundedFile(skinPath + QLatin1Char('/') + sheetFile, kMaxSkinFileSize);
         if (!sheet)
             return std::nullopt;
         skin.styleSheet = QString::fromUtf8(*sheet) + skin.styleSheet;
@@ -211,7 +199,7 @@ std::optional<Skin> ReadSkin(const QString& skinPath, const QString& iniName) {
 
     if (!BuildPalette(header, skin.palette))
         return std::nullopt;
-    for (const auto& [key, value] : ProfileIni::SectionEntries(header, "Colors")) {
+    for (const auto& [key, value] : profile::SectionEntries(header, "Colors")) {
         const std::optional<QColor> c = ParseColor(value);
         if (!c)
             return std::nullopt;
@@ -241,3 +229,5 @@ bool LoadSkin(const QString& skinPath, const QString& iniName) {
     qApp->setStyleSheet(skin->styleSheet);
     return true;
 }
+
+} // namespace sonavix

@@ -1,4 +1,4 @@
-#include "SymbolCatalogue.h"
+#include "lesson/SymbolCatalogue.h"
 
 namespace sonavix {
 namespace {

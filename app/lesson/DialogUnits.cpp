@@ -1,4 +1,4 @@
-#include "DialogUnits.h"
+#include "lesson/DialogUnits.h"
 
 #include <QFontMetrics>
 

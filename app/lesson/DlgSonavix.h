@@ -3,6 +3,8 @@
 // navigation and playback buttons, the theme chooser, three links and the home-page pane.
 // Fixed size: every rectangle comes from the dialog template in dialog units (DialogUnits.h).
 
+#include "common/ProgramPaths.h"
+
 #include <QDialog>
 #include <QFont>
 #include <QString>
@@ -19,7 +21,8 @@ class CDlgSonavix : public QDialog {
     Q_OBJECT
 
   public:
-    // appDir is the program directory with a closing "/"; every run-time path is built from it.
+    // appDir is the program directory with a closing "/"; the data and settings paths are found
+    // from it (common/ProgramPaths.h).
     explicit CDlgSonavix(const QString& appDir, QWidget* parent = nullptr);
     ~CDlgSonavix() override;
 
@@ -86,6 +89,6 @@ class CDlgSonavix : public QDialog {
     QString m_strStylesDir;
     int m_nTheme = 1;
 
-    const QString m_strAppDir;
+    const sonavix::ProgramPaths m_paths;
     bool m_bWindowCreated = false;
 };

@@ -2,9 +2,10 @@
 // every operation scans the original bytes line by line and, for a write, splices the new value
 // into them, which is what keeps comments, blank lines, spacing, other sections, odd bytes and
 // the file's own line ends exactly as they were.
-#include "ProfileIni.h"
+#include "themes/ProfileIni.h"
 
-#include <QFile>
+#include "common/BoundedFile.h"
+
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
@@ -12,7 +13,7 @@
 
 #include <cstdint>
 
-namespace ProfileIni {
+namespace sonavix::profile {
 namespace {
 
 bool IsBlank(char c) {
@@ -62,54 +63,54 @@ Span Trimmed(const QByteArray& t, qsizetype b, qsizetype e) {
 
 class LineScanner {
   public:
-    explicit LineScanner(const QByteArray& text) : t_(text) {
+    explicit LineScanner(const QByteArray& text) : m_text(text) {
         // A UTF-8 mark at the start belongs to no line.
-        if (t_.startsWith("\xEF\xBB\xBF"))
-            pos_ = 3;
+        if (m_text.startsWith("\xEF\xBB\xBF"))
+            m_pos = 3;
     }
 
     bool Next(Line& line) {
-        if (pos_ >= t_.size())
+        if (m_pos >= m_text.size())
             return false;
         line = Line{};
-        line.begin = pos_;
-        qsizetype e = pos_;
-        while (e < t_.size() && t_[e] != '\r' && t_[e] != '\n')
+        line.begin = m_pos;
+        qsizetype e = m_pos;
+        while (e < m_text.size() && m_text[e] != '\r' && m_text[e] != '\n')
             ++e;
         line.end = e;
-        if (e < t_.size())
-            e += (t_[e] == '\r' && e + 1 < t_.size() && t_[e + 1] == '\n') ? 2 : 1;
-        line.next = pos_ = e;
+        if (e < m_text.size())
+            e += (m_text[e] == '\r' && e + 1 < m_text.size() && m_text[e + 1] == '\n') ? 2 : 1;
+        line.next = m_pos = e;
         Classify(line);
         return true;
     }
 
   private:
     void Classify(Line& l) const {
-        const Span s = Trimmed(t_, l.begin, l.end);
+        const Span s = Trimmed(m_text, l.begin, l.end);
         if (s.begin == s.end) {
             l.kind = Kind::Blank;
-        } else if (t_[s.begin] == ';') {
+        } else if (m_text[s.begin] == ';') {
             l.kind = Kind::Comment;
-        } else if (t_[s.begin] == '[') {
+        } else if (m_text[s.begin] == '[') {
             l.kind = Kind::Section;
             qsizetype close = s.begin + 1;
-            while (close < s.end && t_[close] != ']')
+            while (close < s.end && m_text[close] != ']')
                 ++close;
-            l.name = Trimmed(t_, s.begin + 1, close);
+            l.name = Trimmed(m_text, s.begin + 1, close);
         } else {
             l.kind = Kind::Entry;
             qsizetype eq = s.begin;
-            while (eq < s.end && t_[eq] != '=')
+            while (eq < s.end && m_text[eq] != '=')
                 ++eq;
             l.hasEq = eq < s.end;
-            l.name = Trimmed(t_, s.begin, eq);
-            l.value = l.hasEq ? Trimmed(t_, eq + 1, s.end) : Span{s.end, s.end};
+            l.name = Trimmed(m_text, s.begin, eq);
+            l.value = l.hasEq ? Trimmed(m_text, eq + 1, s.end) : Span{s.end, s.end};
         }
     }
 
-    const QByteArray& t_;
-    qsizetype pos_ = 0;
+    const QByteArray& m_text;
+    qsizetype m_pos = 0;
 };
 
 QByteArrayView View(const QByteArray& t, Span s) {
@@ -183,15 +184,10 @@ std::optional<FileText> ReadFile(const QString& path) {
     const QFileInfo info(path);
     if (!info.exists() && !info.isSymLink())
         return FileText{};
-    // Only regular files: opening a pipe or device could block or never end.
-    if (!info.isFile())
+    const std::optional<QByteArray> read = ReadBoundedFile(path, kMaxFileSize);
+    if (!read)
         return std::nullopt;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const QByteArray bytes = file.read(kMaxFileSize + 1);
-    if (bytes.size() > kMaxFileSize || file.error() != QFileDevice::NoError)
-        return std::nullopt;
+    const QByteArray& bytes = *read;
 
     FileText f;
     if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
@@ -328,4 +324,4 @@ bool WriteString(const QString& section, const QString& key, const QString& valu
     return file.commit();
 }
 
-} // namespace ProfileIni
+} // namespace sonavix::profile

@@ -2,12 +2,13 @@
 // rectangles, the symbol list, the links and the home page. The commands are in
 // DlgSonavixCommands.cpp, the themes in DlgSonavixTheme.cpp.
 
-#include "DlgSonavix.h"
+#include "lesson/DlgSonavix.h"
 
-#include "AppIcons.h"
-#include "DialogUnits.h"
-#include "SymbolCatalogue.h"
-#include "SymbolCellDelegate.h"
+#include "common/SymbolFont.h"
+#include "lesson/AppIcons.h"
+#include "lesson/DialogUnits.h"
+#include "lesson/SymbolCatalogue.h"
+#include "lesson/SymbolCellDelegate.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -24,6 +25,7 @@
 #include <QTextEdit>
 #include <QUrl>
 
+#include <algorithm>
 #include <iterator>
 
 namespace {
@@ -34,7 +36,6 @@ constexpr int kDialogWidth = 613; // dialog units
 constexpr int kDialogHeight = 457;
 constexpr int kSymbolFontPixels = 24;
 constexpr int kCurrentFontPixels = 48;
-constexpr int kRowLabelTop[] = {9, 27, 45, 63, 81};
 
 int ListColumnWidth(int column) {
     if (column == 0)
@@ -42,14 +43,115 @@ int ListColumnWidth(int column) {
     return column == 10 ? 45 : 40;
 }
 
-QFont SymbolFont(int pixels) {
-    QFont font(QStringLiteral("Sonavix Phonetic Plain"));
-    font.setBold(true);
-    // Set explicitly, so the widget does not take the dialog font's hint (and with it another
-    // substitute face, of other metrics, when the symbol font is missing).
-    font.setStyleHint(QFont::AnyStyle);
-    font.setPixelSize(pixels);
-    return font;
+// The dialog template: every control with its name, kind, caption and rectangle in dialog units,
+// in creation order (which is also the drawing order: the frame goes first so that the buttons
+// inside it stay on top).
+enum class Kind {
+    Frame,
+    List,
+    Button,
+    Label,
+    RowLabel,
+    Pane,
+    CurrentBox,
+    Link,
+    WrappedLink,
+    Combo,
+    Web
+};
+
+struct Control {
+    const char* name;
+    Kind kind;
+    const char* text; // UTF-8
+    int x, y, width, height;
+};
+
+constexpr Control kControls[] = {
+    {"frameButtons", Kind::Frame, "", 7, 93, 599, 52},
+    {"m_listSymbols", Kind::List, "", 48, 7, 403, 85},
+    {"m_btnFirst", Kind::Button, "<| 最前音标", 122, 104, 54, 14},
+    {"m_btnPrev", Kind::Button, "<< 上个音标", 240, 104, 54, 14},
+    {"m_btnNext", Kind::Button, ">> 下个音标", 299, 104, 54, 14},
+    {"m_btnLast", Kind::Button, "|> 最后音标", 181, 104, 54, 14},
+    {"m_btnLoopPlay", Kind::Button, "循环播放", 122, 126, 54, 14},
+    {"m_btnLoopAll", Kind::Button, "整体循环", 181, 126, 54, 14},
+    {"m_btnPlayExample", Kind::Button, "播放示例", 341, 126, 54, 14},
+    // One caption per catalogue row, its text from the catalogue.
+    {"", Kind::RowLabel, "", 7, 9, 33, 8},
+    {"", Kind::RowLabel, "", 7, 27, 33, 8},
+    {"", Kind::RowLabel, "", 7, 45, 33, 8},
+    {"", Kind::RowLabel, "", 7, 63, 33, 8},
+    {"", Kind::RowLabel, "", 7, 81, 33, 8},
+    {"", Kind::Label, "当前音标：", 14, 106, 41, 8},
+    {"", Kind::Label, "发音规则：", 14, 129, 41, 8},
+    {"m_editExamples", Kind::Pane, "", 292, 148, 314, 75},
+    {"m_editRules", Kind::Pane, "", 7, 148, 280, 75},
+    {"m_editCurrent", Kind::CurrentBox, "", 60, 104, 41, 36},
+    {"m_btnReplay", Kind::Button, "", 104, 126, 14, 14},
+    {"m_linkIntro", Kind::WrappedLink, "", 458, 43, 148, 54},
+    {"m_linkSite", Kind::Link, "", 457, 7, 149, 12},
+    {"m_linkRecommend", Kind::Link, "", 458, 25, 148, 12},
+    {"m_comboTheme", Kind::Combo, "", 362, 105, 109, 14},
+    {"", Kind::Label, "发音举例：", 291, 129, 41, 8},
+    {"m_web", Kind::Web, "", 7, 227, 599, 223},
+};
+
+static_assert(std::count_if(std::begin(kControls), std::end(kControls), [](const Control& c) {
+                  return c.kind == Kind::RowLabel;
+              }) == sonavix::kRowCount);
+
+QWidget* CreateControl(const Control& control, QWidget* parent) {
+    const QString text = QString::fromUtf8(control.text);
+    switch (control.kind) {
+    case Kind::Frame:
+        return new QGroupBox(parent);
+    case Kind::List:
+        return new QTableWidget(sonavix::kRowCount, sonavix::kListColumns, parent);
+    case Kind::Button: {
+        auto* button = new QPushButton(text, parent);
+        button->setAutoDefault(false);
+        return button;
+    }
+    case Kind::Label:
+    case Kind::RowLabel:
+    case Kind::Link:
+        return new QLabel(text, parent);
+    case Kind::WrappedLink: {
+        auto* label = new QLabel(text, parent);
+        label->setWordWrap(true);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        return label;
+    }
+    case Kind::Pane: {
+        auto* edit = new QTextEdit(parent);
+        edit->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        edit->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+        edit->setAcceptRichText(true);
+        return edit;
+    }
+    case Kind::CurrentBox: {
+        auto* edit = new QTextEdit(parent);
+        edit->setLineWrapMode(QTextEdit::NoWrap);
+        edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        edit->setAcceptRichText(false);
+        edit->document()->setDefaultTextOption(QTextOption(Qt::AlignHCenter));
+        edit->document()->setDocumentMargin(1);
+        return edit;
+    }
+    case Kind::Combo: {
+        auto* combo = new QComboBox(parent);
+        combo->setEditable(true);
+        return combo;
+    }
+    case Kind::Web: {
+        auto* web = new QTextBrowser(parent);
+        web->setOpenExternalLinks(true);
+        return web;
+    }
+    }
+    return nullptr;
 }
 
 QString LinkHtml(const QString& href, const QString& text) {
@@ -61,7 +163,7 @@ QString LinkHtml(const QString& href, const QString& text) {
 } // namespace
 
 CDlgSonavix::CDlgSonavix(const QString& appDir, QWidget* parent)
-    : QDialog(parent), m_strAppDir(appDir) {
+    : QDialog(parent), m_paths(sonavix::ProgramPaths::Resolve(appDir)) {
     CreateControls();
     LoadSavedTheme();
 }
@@ -78,83 +180,41 @@ void CDlgSonavix::CreateControls() {
     setFont(sonavix::DialogFont());
     const DialogBaseUnits units = sonavix::BaseUnitsOf(font());
     setFixedSize(sonavix::DluToPixels(units, kDialogWidth, kDialogHeight));
-    auto place = [&](QWidget* widget, const char* name, int x, int y, int w, int h) {
-        widget->setObjectName(QLatin1String(name));
-        widget->setGeometry(sonavix::DluToPixels(units, x, y, w, h));
-    };
-    auto button = [&](const char* name, const char* text, int x, int y) {
-        auto* b = new QPushButton(QString::fromUtf8(text), this);
-        b->setAutoDefault(false);
-        place(b, name, x, y, 54, 14);
-        return b;
-    };
-    auto label = [&](const char* text, int x, int y, int w, int h) {
-        auto* l = new QLabel(QString::fromUtf8(text), this);
-        l->setGeometry(sonavix::DluToPixels(units, x, y, w, h));
-        return l;
-    };
-    auto pane = [&](const char* name, int x, int y, int w, int h) {
-        auto* edit = new QTextEdit(this);
-        place(edit, name, x, y, w, h);
-        edit->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-        edit->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-        edit->setAcceptRichText(true);
-        return edit;
-    };
 
-    // The frame goes first so that the buttons inside it stay on top.
-    auto* frame = new QGroupBox(this);
-    place(frame, "frameButtons", 7, 93, 599, 52);
+    int rowLabel = 0;
+    for (const Control& control : kControls) {
+        QWidget* widget = CreateControl(control, this);
+        if (control.kind == Kind::RowLabel)
+            static_cast<QLabel*>(widget)->setText(
+                QString::fromUtf8(sonavix::SymbolRows()[rowLabel++].label));
+        widget->setObjectName(QLatin1String(control.name));
+        widget->setGeometry(
+            sonavix::DluToPixels(units, control.x, control.y, control.width, control.height));
+    }
+    const auto find = [this]<typename T>(T*& member, const char* name) {
+        member = findChild<T*>(QLatin1String(name), Qt::FindDirectChildrenOnly);
+    };
+    find(m_listSymbols, "m_listSymbols");
+    find(m_btnFirst, "m_btnFirst");
+    find(m_btnPrev, "m_btnPrev");
+    find(m_btnNext, "m_btnNext");
+    find(m_btnLast, "m_btnLast");
+    find(m_btnLoopPlay, "m_btnLoopPlay");
+    find(m_btnLoopAll, "m_btnLoopAll");
+    find(m_btnPlayExample, "m_btnPlayExample");
+    find(m_editExamples, "m_editExamples");
+    find(m_editRules, "m_editRules");
+    find(m_editCurrent, "m_editCurrent");
+    find(m_btnReplay, "m_btnReplay");
+    find(m_linkIntro, "m_linkIntro");
+    find(m_linkSite, "m_linkSite");
+    find(m_linkRecommend, "m_linkRecommend");
+    find(m_comboTheme, "m_comboTheme");
+    find(m_web, "m_web");
 
-    m_listSymbols = new QTableWidget(sonavix::kRowCount, sonavix::kListColumns, this);
-    place(m_listSymbols, "m_listSymbols", 48, 7, 403, 85);
-    m_btnFirst = button("m_btnFirst", "<| 最前音标", 122, 104);
-    m_btnPrev = button("m_btnPrev", "<< 上个音标", 240, 104);
-    m_btnNext = button("m_btnNext", ">> 下个音标", 299, 104);
-    m_btnLast = button("m_btnLast", "|> 最后音标", 181, 104);
-    m_btnLoopPlay = button("m_btnLoopPlay", "循环播放", 122, 126);
-    m_btnLoopAll = button("m_btnLoopAll", "整体循环", 181, 126);
     m_btnLoopAll->hide();
-    m_btnPlayExample = button("m_btnPlayExample", "播放示例", 341, 126);
-    for (int row = 0; row < sonavix::kRowCount; ++row)
-        label(sonavix::SymbolRows()[row].label, 7, kRowLabelTop[row], 33, 8);
-    label("当前音标：", 14, 106, 41, 8);
-    label("发音规则：", 14, 129, 41, 8);
-    m_editExamples = pane("m_editExamples", 292, 148, 314, 75);
-    m_editRules = pane("m_editRules", 7, 148, 280, 75);
-
-    m_editCurrent = new QTextEdit(this);
-    place(m_editCurrent, "m_editCurrent", 60, 104, 41, 36);
-    m_editCurrent->setLineWrapMode(QTextEdit::NoWrap);
-    m_editCurrent->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_editCurrent->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_editCurrent->setAcceptRichText(false);
-    m_editCurrent->document()->setDefaultTextOption(QTextOption(Qt::AlignHCenter));
-    m_editCurrent->document()->setDocumentMargin(1);
-
-    m_btnReplay = new QPushButton(this);
-    m_btnReplay->setAutoDefault(false);
-    place(m_btnReplay, "m_btnReplay", 104, 126, 14, 14);
-
-    m_linkIntro = label("", 458, 43, 148, 54);
-    m_linkIntro->setObjectName(QStringLiteral("m_linkIntro"));
-    m_linkIntro->setWordWrap(true);
-    m_linkIntro->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    m_linkSite = label("", 457, 7, 149, 12);
-    m_linkSite->setObjectName(QStringLiteral("m_linkSite"));
-    m_linkRecommend = label("", 458, 25, 148, 12);
-    m_linkRecommend->setObjectName(QStringLiteral("m_linkRecommend"));
-
-    m_comboTheme = new QComboBox(this);
-    place(m_comboTheme, "m_comboTheme", 362, 105, 109, 14);
-    m_comboTheme->setEditable(true);
     for (int theme = 1; theme <= 6; ++theme)
         m_comboTheme->addItem(QStringLiteral("界面主题 %1").arg(theme));
-    label("发音举例：", 291, 129, 41, 8);
-
-    m_web = new QTextBrowser(this);
-    place(m_web, "m_web", 7, 227, 599, 223);
-    m_web->setOpenExternalLinks(true);
 
     // Tab order of the template.
     QWidget* const tabOrder[] = {m_listSymbols,  m_btnFirst,    m_btnPrev,     m_btnNext,
@@ -192,16 +252,16 @@ bool CDlgSonavix::OnInitDialog() {
     m_bWindowCreated = true;
     setWindowIcon(sonavix::AppIcon());
 
-    m_fontList = SymbolFont(kSymbolFontPixels);
+    m_fontList = sonavix::SymbolFont(kSymbolFontPixels);
     m_listSymbols->setFont(m_fontList);
-    m_fontCurrent = SymbolFont(kCurrentFontPixels);
+    m_fontCurrent = sonavix::SymbolFont(kCurrentFontPixels);
     m_editCurrent->setFont(m_fontCurrent);
 
     QTableWidget* list = m_listSymbols;
     list->horizontalHeader()->hide();
     list->verticalHeader()->hide();
     list->setShowGrid(true);
-    list->setItemDelegate(new SymbolCellDelegate(list));
+    list->setItemDelegate(new sonavix::SymbolCellDelegate(list));
     list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list->setSelectionMode(QAbstractItemView::NoSelection);
     list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -234,8 +294,7 @@ bool CDlgSonavix::OnInitDialog() {
     m_nCurrent = 0;
     SelectCurrent();
 
-    const QString home =
-        QUrl::fromLocalFile(m_strAppDir + QStringLiteral("web/index.html")).toString();
+    const QString home = QUrl::fromLocalFile(m_paths.HomePage()).toString();
     m_linkIntro->setText(LinkHtml(home + QStringLiteral("#about"),
                                   QStringLiteral("Sonavix 美语音标训练<br>课程：Sonavix 课程组编写"
                                                  "<br>作者：Sonavix 开发组<br>联系：见主页"
@@ -251,7 +310,7 @@ bool CDlgSonavix::OnInitDialog() {
 }
 
 void CDlgSonavix::NavigateHome() {
-    const QString page = m_strAppDir + QStringLiteral("web/index.html");
+    const QString page = m_paths.HomePage();
     if (QFileInfo::exists(page))
         m_web->setSource(QUrl::fromLocalFile(page));
     else

@@ -22,6 +22,8 @@
 
 #include <optional>
 
+namespace sonavix {
+
 struct Skin {
     QString name;
     QString style = QStringLiteral("Fusion");
@@ -48,3 +50,5 @@ std::optional<Skin> ReadSkin(const QString& skinPath, const QString& iniName);
 // Applies the skin to the whole application. An empty path gives the plain look, and so does a
 // skin that cannot be loaded: nothing is reported, the result only tells tests what happened.
 bool LoadSkin(const QString& skinPath, const QString& iniName);
+
+} // namespace sonavix

@@ -1,4 +1,4 @@
-#include "DeviceMessage.h"
+#include "lesson/DeviceMessage.h"
 
 #include "mplay/Player.h"
 

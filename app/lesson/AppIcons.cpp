@@ -1,4 +1,4 @@
-#include "AppIcons.h"
+#include "lesson/AppIcons.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -1,15 +1,12 @@
-#include "SymbolCellDelegate.h"
+#include "lesson/SymbolCellDelegate.h"
+
+#include "common/SymbolFont.h"
 
 #include <QApplication>
 #include <QFontMetrics>
 #include <QPainter>
 
-namespace {
-
-// The ink of every code together, so that all symbols share one baseline.
-constexpr char kAllCodes[] = "ieAQCuEBZWFTVNpktfshbdgvzmnlrjw:";
-
-} // namespace
+namespace sonavix {
 
 void SymbolCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                                const QModelIndex& index) const {
@@ -24,9 +21,8 @@ void SymbolCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
         return;
 
     const QFontMetrics metrics(opt.font);
-    const QRect ink = metrics.tightBoundingRect(QLatin1String(kAllCodes));
     const QRect cell = opt.rect;
-    const int baseline = cell.top() + (cell.height() - ink.height()) / 2 - ink.top();
+    const int baseline = InkCentredBaseline(metrics, cell.top(), cell.height());
     const int left =
         cell.left() + style->pixelMetric(QStyle::PM_FocusFrameHMargin, &opt, widget) + 1;
     painter->save();
@@ -39,3 +35,5 @@ void SymbolCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     painter->drawText(QPoint(left, baseline), text);
     painter->restore();
 }
+
+} // namespace sonavix

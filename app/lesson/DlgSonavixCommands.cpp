@@ -2,9 +2,10 @@
 // playback worker is started. The window writes the repeat flag before it starts the worker
 // that should see it, and never waits for a worker.
 
-#include "DlgSonavix.h"
+#include "lesson/DlgSonavix.h"
 
-#include "SymbolCatalogue.h"
+#include "common/SymbolFont.h"
+#include "lesson/SymbolCatalogue.h"
 #include "rtf/RtfReader.h"
 
 #include "mplay/PlayThread.h"
@@ -32,10 +33,9 @@ void CDlgSonavix::SetCurrentBoxText(const QString& code) {
     // The phonetic face's line box is far taller than its ink: scroll the line so that the ink
     // of the symbols sits in the middle of the box instead of running off its bottom.
     const QFontMetrics metrics(m_editCurrent->font());
-    const QRect ink = metrics.tightBoundingRect(QStringLiteral("dVtFCEiBZ"));
-    const int height = m_editCurrent->viewport()->height();
+    const int baseline =
+        sonavix::InkCentredBaseline(metrics, 0, m_editCurrent->viewport()->height());
     const double margin = m_editCurrent->document()->documentMargin();
-    const int baseline = (height - ink.height()) / 2 - ink.top();
     m_editCurrent->document()->documentLayout()->documentSize(); // lays the line out now
     QScrollBar* scroll = m_editCurrent->verticalScrollBar();
     scroll->setValue(
@@ -43,7 +43,7 @@ void CDlgSonavix::SetCurrentBoxText(const QString& code) {
 }
 
 QString CDlgSonavix::MediaPath(const QString& file) const {
-    return m_strAppDir + file;
+    return m_paths.Data(file);
 }
 
 void CDlgSonavix::StartWorker(const QString& path) const {

@@ -1,9 +1,10 @@
 #pragma once
-// Draws the symbol list's cells with the ink of the symbol font centred in the row. The
-// phonetic face reserves much room above and below its glyphs (for diacritics), so centring its
-// line box would cut the symbols off in rows as low as the list's.
+// Draws the symbol list's cells with the ink of the symbol font centred in the row
+// (common/SymbolFont.h says why).
 
 #include <QStyledItemDelegate>
+
+namespace sonavix {
 
 class SymbolCellDelegate : public QStyledItemDelegate {
   public:
@@ -11,3 +12,5 @@ class SymbolCellDelegate : public QStyledItemDelegate {
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
 };
+
+} // namespace sonavix

@@ -16,7 +16,7 @@
 
 #include <optional>
 
-namespace ProfileIni {
+namespace sonavix::profile {
 
 // Files larger than this are treated as unreadable: a settings file never comes near it, and
 // it bounds what a hostile or mistaken path can make us load or rewrite.
@@ -50,4 +50,4 @@ int ReadInt(const QString& section, const QString& key, int defaultValue, const 
 bool WriteString(const QString& section, const QString& key, const QString& value,
                  const QString& path);
 
-} // namespace ProfileIni
+} // namespace sonavix::profile
