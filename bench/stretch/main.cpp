@@ -138,6 +138,7 @@ int main(int argc, char** argv) {
     // The stretching alone, fed as the decoder feeds it, best of the runs.
     double cpu = 1e30;
     size_t outFrames = 0;
+    uint64_t limited = 0;
     for (int run = 0; run < runs; ++run) {
         std::vector<int16_t> out(4096 * 2);
         const double start = ThreadSeconds();
@@ -156,6 +157,7 @@ int main(int argc, char** argv) {
         }
         cpu = std::min(cpu, ThreadSeconds() - start);
         outFrames = pulled;
+        limited = stretch.LimitedValues();
     }
 
     // The whole stage as a pass runs it: decoding into the stretching, up to the point where
@@ -181,11 +183,13 @@ int main(int argc, char** argv) {
     }
     const double inSeconds = static_cast<double>(inFrames) / rate;
     const double outSeconds = static_cast<double>(outFrames) / rate;
-    std::printf("{\"file\": \"%s\", \"engine\": \"%s\", \"speed\": %g, \"rate\": %u, "
-                "\"channels\": %d, \"in_frames\": %zu, \"out_frames\": %zu, "
-                "\"device_frames\": %zu, \"cpu_s\": %.6f, \"x_realtime_in\": %.1f, "
-                "\"x_realtime_out\": %.1f, \"first_sound_work_ms\": %.2f}\n",
-                files[0].c_str(), EngineName(engine), speed, rate, channels, inFrames, outFrames,
-                device.pcm.size() / 2, cpu, inSeconds / cpu, outSeconds / cpu, firstSoundMs);
+    std::printf(
+        "{\"file\": \"%s\", \"engine\": \"%s\", \"speed\": %g, \"rate\": %u, "
+        "\"channels\": %d, \"in_frames\": %zu, \"out_frames\": %zu, "
+        "\"device_frames\": %zu, \"cpu_s\": %.6f, \"x_realtime_in\": %.1f, "
+        "\"x_realtime_out\": %.1f, \"first_sound_work_ms\": %.2f, \"limited_values\": %llu}\n",
+        files[0].c_str(), EngineName(engine), speed, rate, channels, inFrames, outFrames,
+        device.pcm.size() / 2, cpu, inSeconds / cpu, outSeconds / cpu, firstSoundMs,
+        static_cast<unsigned long long>(limited));
     return 0;
 }

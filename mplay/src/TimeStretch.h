@@ -2,7 +2,8 @@
 // Time stretching of 16-bit stereo PCM with its pitch kept, as a stream: pairs go in as they are
 // decoded and the stretched pairs come out a little later. The output has exactly
 // OutputFrames(input) frames and starts in step with the input (the stretcher's own delay is
-// cut off), so that a pass lasts its nominal length at every speed; its last 5 ms fade out.
+// cut off), so that a pass lasts its nominal length at every speed; its last 5 ms fade out, and
+// no step between neighbouring output values is larger than the largest the input has had.
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -39,6 +40,9 @@ class TimeStretch {
     // Finish has been called and every frame pulled.
     bool Done() const;
 
+    // Output values the step bound has changed so far; for tests and the bench.
+    uint64_t LimitedValues() const { return m_limited; }
+
     // The length of the output for inputFrames frames at speed: the nearest whole frame.
     static uint64_t OutputFrames(uint64_t inputFrames, double speed);
 
@@ -60,6 +64,10 @@ class TimeStretch {
     // Stretched frames not yet pulled: m_ready[c][m_readPos ...].
     std::vector<float> m_ready[2];
     size_t m_readPos = 0;
+    int32_t m_lastIn[2] = {0, 0};
+    int32_t m_lastOut[2] = {0, 0};
+    int32_t m_largestStep = 0;
+    uint64_t m_limited = 0;
 };
 
 } // namespace mplay
