@@ -5,16 +5,20 @@
 namespace mplay {
 namespace {
 
-// The first block: some 25 ms of sound.
+// The first block: some 25 ms of sound, so that the device starts early.
 constexpr uint32_t kFirstBlockDivisor = 40;
 constexpr uint32_t kSmallestBlock = 256;
+// Every later block: at least 250 ms. A block is reported done only once it has been heard, and
+// by then the device has already taken its own latency's worth (at least 100 ms) of what
+// follows; shorter blocks would leave it without sound before the next one is queued.
+constexpr uint32_t kLaterBlockDivisor = 4;
 
 } // namespace
 
 StretchSink::StretchSink(PcmSink& next, uint32_t sampleRate, int channels, double speed,
                          const std::atomic<bool>* stop, TimeStretch::Engine engine)
     : m_next(next), m_stretch(sampleRate, channels, speed, engine), m_stop(stop),
-      m_input(kInputCapacity + kFrameValues) {
+      m_input(kInputCapacity + kFrameValues), m_laterFrames(sampleRate / kLaterBlockDivisor) {
     uint32_t capacity = 0;
     m_out = m_next.GetBuffer(capacity);
     m_outFrames = capacity / 2;
@@ -62,7 +66,7 @@ void StretchSink::HandOver() {
     uint32_t values = 2 * m_filled;
     m_out = m_next.Write(values);
     m_filled = 0;
-    m_blockFrames = std::min(2 * m_blockFrames, m_outFrames);
+    m_blockFrames = std::min(std::max(2 * m_blockFrames, m_laterFrames), m_outFrames);
 }
 
 bool StretchSink::Stopped() const {

@@ -1,8 +1,9 @@
 #pragma once
 // The frame loop's sink at speeds other than 1.0: lends the decoder a small buffer, stretches
-// what it gets and writes the result on into the next sink's buffers. Blocks start short and
-// double up to the next sink's capacity, so that the first sound comes after a few
-// milliseconds of work and later blocks still keep the device fed.
+// what it gets and writes the result on into the next sink's buffers. The first block is short,
+// so that the first sound comes after a few milliseconds of work; later ones hold at least a
+// quarter of a second and double up to the next sink's capacity, so that the device is never
+// left without sound.
 #include "TimeStretch.h"
 
 #include "mplay/PcmSink.h"
@@ -41,6 +42,7 @@ class StretchSink final : public PcmSink {
     std::vector<int16_t> m_input;
     int16_t* m_out = nullptr;
     uint32_t m_outFrames = 0;   // frames a buffer of next takes
+    uint32_t m_laterFrames;     // the least a block after the first holds
     uint32_t m_blockFrames = 0; // frames of the block being filled when it is handed over
     uint32_t m_filled = 0;      // frames in it so far
 };

@@ -59,7 +59,7 @@ Decoded Open(const std::string& path) {
     return d;
 }
 
-TEST(StretchSink, BlocksStartShortDoubleUpToTheCapacityAndEndWithOneClosingWrite) {
+TEST(StretchSink, BlocksStartShortGrowUpToTheCapacityAndEndWithOneClosingWrite) {
     const std::string path = sonavix::test::MakeToneRecording(5.0, 44100, 2);
     ASSERT_FALSE(path.empty()) << "sox or lame missing";
     Decoded d = Open(path);
@@ -71,9 +71,9 @@ TEST(StretchSink, BlocksStartShortDoubleUpToTheCapacityAndEndWithOneClosingWrite
     }
     ASSERT_GE(device.writes.size(), 4u);
     EXPECT_FALSE(device.overflowed);
-    // Some 25 ms, then twice as much each time.
+    // Some 25 ms, then a quarter of a second, then twice as much each time.
     EXPECT_EQ(device.writes[0], 2u * (44100 / 40));
-    EXPECT_EQ(device.writes[1], 2 * device.writes[0]);
+    EXPECT_EQ(device.writes[1], 2u * (44100 / 4));
     EXPECT_EQ(device.writes[2], 2 * device.writes[1]);
     EXPECT_EQ(device.writes.back(), 0u);
     size_t frames = 0;

@@ -1,6 +1,8 @@
 // sonavix-play [--speed S] FILE.mp3: plays the recording once through the sound device, as the
-// trainer does; S (default 1) below 1 plays it slower with its pitch kept. Exit status 1 when
-// the file cannot be read or no device opens, 2 for bad usage.
+// trainer does; S below 1 plays it slower with its pitch kept. Exit status 1 when the file
+// cannot be read or no device opens.
+#include "ToolVersion.h"
+
 #include "mplay/PlaySpeed.h"
 #include "mplay/Player.h"
 
@@ -16,17 +18,25 @@
 
 namespace {
 
+const char kUsage[] =
+    "Usage: sonavix-play [--speed S] FILE.mp3\n"
+    "\n"
+    "Plays an MPEG-1/MPEG-2 Layer III recording once through the default sound device, as the\n"
+    "trainer does, and returns when it has been heard.\n"
+    "\n"
+    "  --speed S  play at S times the recorded speed, from 0.25 to 2 (default 1); below 1, for\n"
+    "             example 0.75 or 0.5, slower with the pitch kept\n"
+    "  --help     show this text\n"
+    "  --version  show the version\n"
+    "\n"
+    "Exit status: 0 when played, 1 when the file cannot be read or no sound device opens,\n"
+    "2 for bad usage.\n";
+
 std::atomic<bool> g_deviceFailed{false};
 
-void ReportDeviceFailure(const char* text) {
+void ReportDeviceFailure(const char* /*what*/) {
     g_deviceFailed.store(true);
-    std::fprintf(stderr, "%s\n", text);
-}
-
-int Usage(const char* program) {
-    std::fprintf(stderr, "usage: %s [--speed S] FILE.mp3   (S from %g to %g, default 1)\n", program,
-                 mplay::kSlowestSpeed, mplay::kFastestSpeed);
-    return 2;
+    std::fprintf(stderr, "sonavix-play: cannot open the sound device\n");
 }
 
 // A number within the speeds the player takes, else false.
@@ -42,24 +52,37 @@ bool ParseSpeed(const char* text, double& speed) {
     return true;
 }
 
+int BadUsage() {
+    std::fputs(kUsage, stderr);
+    return 2;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        sonavix::PrintToolVersion("sonavix-play");
+        return 0;
+    }
     double speed = mplay::kNormalSpeed;
     const char* file = nullptr;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--speed") == 0) {
             if (i + 1 >= argc || !ParseSpeed(argv[++i], speed)) {
-                return Usage(argv[0]);
+                return BadUsage();
             }
         } else if (file == nullptr && (argv[i][0] != '-' || argv[i][1] == '\0')) {
             file = argv[i];
         } else {
-            return Usage(argv[0]);
+            return BadUsage();
         }
     }
     if (file == nullptr) {
-        return Usage(argv[0]);
+        return BadUsage();
     }
     std::ifstream in(file, std::ios::binary);
     if (!in) {
