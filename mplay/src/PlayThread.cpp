@@ -31,6 +31,7 @@ std::atomic<bool> g_stopPass{false};
 std::mutex g_passMutex;
 
 std::atomic<PlayRequestHook> g_requestHook{nullptr};
+std::atomic<SpeedRequestHook> g_speedRequestHook{nullptr};
 std::atomic<int> g_runningWorkers{0};
 
 constexpr int kPauseSteps = 10;
@@ -82,12 +83,12 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& image) {
 }
 
 // False when a newer request has overtaken this one, before or during the pass.
-bool PlayPass(const std::vector<uint8_t>& image, uint64_t request) {
+bool PlayPass(const std::vector<uint8_t>& image, uint64_t request, double speed) {
     std::lock_guard pass(g_passMutex);
     if (!BeginPass(request)) {
         return false;
     }
-    PlayMemory(image.data(), static_cast<uint32_t>(image.size() - 1), &g_stopPass);
+    PlayMemory(image.data(), static_cast<uint32_t>(image.size() - 1), &g_stopPass, speed);
     return IsNewest(request);
 }
 
@@ -105,40 +106,44 @@ bool Pause(uint64_t request) {
     return true;
 }
 
-void PlayFile(std::unique_ptr<std::string> path, uint64_t request) {
+void PlayFile(std::unique_ptr<std::string> path, uint64_t request, double speed) {
     std::vector<uint8_t> image;
     if (!ReadWholeFile(*path, image)) {
         return;
     }
-    if (g_bRepeat.load() == 0 && !PlayPass(image, request)) {
+    if (g_bRepeat.load() == 0 && !PlayPass(image, request, speed)) {
         return;
     }
     // Repetition switched on during a single pass carries on from here without a pause.
     while (g_bRepeat.load() != 0) {
-        if (!PlayPass(image, request) || !Pause(request)) {
+        if (!PlayPass(image, request, speed) || !Pause(request)) {
             return;
         }
     }
 }
 
 // Counted out only once the path and the file image have been freed.
-void RunWorker(std::unique_ptr<std::string> path, uint64_t request) {
-    PlayFile(std::move(path), request);
+void RunWorker(std::unique_ptr<std::string> path, uint64_t request, double speed) {
+    PlayFile(std::move(path), request, speed);
     --g_runningWorkers;
 }
 
 } // namespace
 
-void PlayThreadProc(std::string* path) {
+void PlayThreadProc(std::string* path, double speed) {
     std::unique_ptr<std::string> owned(path);
     if (!owned) {
         return;
     }
     ++g_runningWorkers;
-    RunWorker(std::move(owned), TakeRequest());
+    RunWorker(std::move(owned), TakeRequest(), speed);
 }
 
-void StartPlayWorker(const std::string& path) {
+void StartPlayWorker(const std::string& path, double speed) {
+    if (SpeedRequestHook hook = g_speedRequestHook.load()) {
+        hook(path, speed);
+        return;
+    }
     if (PlayRequestHook hook = g_requestHook.load()) {
         hook(path);
         return;
@@ -146,7 +151,7 @@ void StartPlayWorker(const std::string& path) {
     const uint64_t request = TakeRequest();
     ++g_runningWorkers;
     try {
-        std::thread(RunWorker, std::make_unique<std::string>(path), request).detach();
+        std::thread(RunWorker, std::make_unique<std::string>(path), request, speed).detach();
     } catch (...) {
         --g_runningWorkers;
         // No thread to be had (or no memory for the path): the request is dropped, silently
@@ -160,6 +165,10 @@ int RunningWorkerCount() {
 
 void SetPlayRequestHook(PlayRequestHook hook) {
     g_requestHook.store(hook);
+}
+
+void SetSpeedRequestHook(SpeedRequestHook hook) {
+    g_speedRequestHook.store(hook);
 }
 
 } // namespace mplay
