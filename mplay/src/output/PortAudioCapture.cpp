@@ -118,7 +118,9 @@ CaptureOpening OpenDefaultInput(uint32_t preferredRate, CaptureRing& ring) {
     PaStreamParameters in{};
     in.device = device;
     in.sampleFormat = paInt16;
-    // Low latency: the first sample soon after the button, small portions for the meter.
+    // Low latency: the first sample soon after the button, small portions for the meter. The
+    // stream is opened straight away rather than asked first whether it would open: each
+    // question opens the device, which costs as much as the opening itself.
     in.suggestedLatency = info->defaultLowInputLatency;
     PaError last = paInvalidSampleRate;
     for (const int channels : {1, 2}) {
@@ -128,11 +130,6 @@ CaptureOpening OpenDefaultInput(uint32_t preferredRate, CaptureRing& ring) {
         in.channelCount = channels;
         for (const double rate : {static_cast<double>(preferredRate), info->defaultSampleRate}) {
             if (rate < 1000 || rate > 384000) {
-                continue;
-            }
-            const PaError supported = Pa_IsFormatSupported(&in, nullptr, rate);
-            if (supported != paFormatIsSupported) {
-                last = supported;
                 continue;
             }
             auto stream = std::make_unique<PortAudioInput>(ring, static_cast<unsigned>(channels),
