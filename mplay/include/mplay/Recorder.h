@@ -1,8 +1,12 @@
 #pragma once
 // Recording from the default input device: mono 16-bit at 16 kHz (resampled when the device
 // runs at another rate), ended by the caller, by an endpointer or at a length cap. A recording
-// takes the process's one sound turn: it stops any playback, and a later playback request or
-// recording stops it. Errors come back as values in the result.
+// takes the process's one sound turn: it stops any playback, and a later playback request
+// (StartPlayWorker) or recording stops it, so a window needs no bookkeeping of its own for one
+// sound at a time. Errors come back as values in the result.
+//
+// A window calls Start from its thread, reads CurrentLevel on a timer for the meter, and hands
+// the result from the done callback (which runs on the recorder's thread) over to its own.
 #include <atomic>
 #include <chrono>
 #include <cstdint>

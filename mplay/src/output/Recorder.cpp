@@ -153,7 +153,8 @@ Recording Recorder::Run(const RecordOptions& options, uint64_t request,
     const auto cap =
         static_cast<size_t>(std::max<int64_t>(0, options.maxLength.count()) * kSampleRate / 1000);
     std::vector<int16_t>& samples = result.samples;
-    samples.reserve(cap + kSampleRate / 10);
+    // Room for the usual recording at once; a caller asking for hours gets it as it comes.
+    samples.reserve(std::min<size_t>(cap, 60 * kSampleRate) + kSampleRate / 10);
     std::vector<int16_t> raw(ring.Capacity());
     auto lastData = Clock::now();
 
