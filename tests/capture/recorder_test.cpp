@@ -1,5 +1,6 @@
 // The recorder against a scripted input device: where it stops by itself, the cap, trimming,
 // resampling, the meter, and devices that are missing, refuse or fail.
+#include "CaptureRing.h"
 #include "scripted_capture.h"
 #include "synthetic_speech.h"
 
@@ -226,6 +227,25 @@ TEST(EnergyVadTrim, AllSilenceIsKeptWhole) {
     EXPECT_EQ(trim.begin, 0u);
     EXPECT_EQ(trim.end, silence.size());
     EXPECT_FALSE(mplay::FindTrim({}, kRate).speech);
+}
+
+TEST(CaptureRing, MixesDownWrapsAroundAndCountsWhatDidNotFit) {
+    mplay::CaptureRing ring(3);
+    const int16_t stereo[] = {100, 300, -5, -7, 32767, 32767, -32768, -32768};
+    EXPECT_EQ(ring.Write(stereo, 4, 2), 4u);
+    int16_t out[16] = {};
+    ASSERT_EQ(ring.Read(out, 16), 4u);
+    EXPECT_EQ(std::vector<int16_t>(out, out + 4), (std::vector<int16_t>{200, -6, 32767, -32768}));
+    std::vector<int16_t> counting(12);
+    std::iota(counting.begin(), counting.end(), int16_t{1});
+    EXPECT_EQ(ring.Write(counting.data(), 6), 6u);
+    ASSERT_EQ(ring.Read(out, 3), 3u);
+    // Five places are free: the rest of the portion is dropped, not written over unread ones.
+    EXPECT_EQ(ring.Write(counting.data() + 6, 6), 5u);
+    EXPECT_EQ(ring.Dropped(), 1u);
+    ASSERT_EQ(ring.Read(out + 3, 16), 8u);
+    EXPECT_EQ(std::vector<int16_t>(out, out + 11),
+              (std::vector<int16_t>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}));
 }
 
 } // namespace
