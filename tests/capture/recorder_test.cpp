@@ -4,7 +4,6 @@
 #include "scripted_capture.h"
 #include "synthetic_speech.h"
 
-#include "mplay/Endpointer.h"
 #include "mplay/Recorder.h"
 
 #include <gtest/gtest.h>
@@ -218,15 +217,6 @@ TEST(RecorderLevel, FollowsTheSignalWhileRecordingAndIsZeroAfter) {
     EXPECT_GT(result.firstSampleMs, 0);
     EXPECT_EQ(recorder.CurrentLevel().peak, 0.0f);
     EXPECT_FALSE(device.open);
-}
-
-TEST(EnergyVadTrim, AllSilenceIsKeptWhole) {
-    const auto silence = SignalBuilder(kRate).Pause(1.0).Build();
-    const auto trim = mplay::FindTrim(silence, kRate);
-    EXPECT_FALSE(trim.speech);
-    EXPECT_EQ(trim.begin, 0u);
-    EXPECT_EQ(trim.end, silence.size());
-    EXPECT_FALSE(mplay::FindTrim({}, kRate).speech);
 }
 
 TEST(CaptureRing, MixesDownWrapsAroundAndCountsWhatDidNotFit) {
