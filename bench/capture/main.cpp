@@ -1,9 +1,11 @@
 // The recorder on the real sound path of a private PulseAudio server: request to the first
-// captured sample (cold, then warm), the CPU the process spends while recording, and a long
+// captured sample (cold, then warm) and to the first input callback, the time each callback
+// takes, the CPU the process spends while recording, and a long
 // capture of what the player plays into the null sink, checked for dropped or repeated samples
 // by its correlation with the decoded recording, half a second at a time, at one fixed lag.
 //
 //   sonavix-capture-bench [-s SECONDS]
+#include "CaptureDevice.h"
 #include "Resampler.h"
 #include "playback_media.h"
 #include "pulse_server.h"
@@ -29,6 +31,24 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using mplay::Recorder;
 constexpr uint32_t kRate = Recorder::kSampleRate;
+
+std::atomic<int64_t> g_firstCallback{0};
+std::atomic<uint64_t> g_callbacks{0};
+std::atomic<uint64_t> g_callbackNs{0};
+std::atomic<uint64_t> g_worstCallbackNs{0};
+std::atomic<unsigned long> g_frames{0};
+
+void OnCallback(unsigned long frames, double seconds) {
+    int64_t none = 0;
+    g_firstCallback.compare_exchange_strong(none, Clock::now().time_since_epoch().count());
+    const auto ns = static_cast<uint64_t>(seconds * 1e9);
+    ++g_callbacks;
+    g_callbackNs += ns;
+    g_frames.store(frames);
+    uint64_t worst = g_worstCallbackNs.load();
+    while (ns > worst && !g_worstCallbackNs.compare_exchange_weak(worst, ns)) {
+    }
+}
 
 double CpuSeconds() {
     rusage usage{};
@@ -69,23 +89,40 @@ int main(int argc, char** argv) {
     }
 
     const auto cold = RecordFor(300ms);
+    mplay::SetCaptureCallbackObserver(&OnCallback);
     std::vector<double> warm;
+    std::vector<double> callback;
     for (int i = 0; i < 10; ++i) {
+        g_firstCallback = 0;
+        const auto requested = Clock::now();
         warm.push_back(RecordFor(200ms).firstSampleMs);
+        callback.push_back(
+            std::chrono::duration<double, std::milli>(Clock::duration(g_firstCallback.load()) -
+                                                      requested.time_since_epoch())
+                .count());
     }
     std::sort(warm.begin(), warm.end());
+    std::sort(callback.begin(), callback.end());
     std::printf("request to first sample: cold %.1f ms (sound library started), warm median %.1f "
-                "ms, worst %.1f ms of %zu; device at %u Hz\n",
+                "ms, worst %.1f ms of %zu; to the first input callback: median %.1f ms; device "
+                "at %u Hz\n",
                 cold.firstSampleMs, warm[warm.size() / 2], warm.back(), warm.size(),
-                cold.deviceRate);
+                callback[callback.size() / 2], cold.deviceRate);
+    g_callbacks = 0;
+    g_callbackNs = 0;
+    g_worstCallbackNs = 0;
 
     const auto cpuBefore = CpuSeconds();
     const auto wallBefore = Clock::now();
     const auto idle = RecordFor(5s);
     const double cpu = (CpuSeconds() - cpuBefore) /
                        std::chrono::duration<double>(Clock::now() - wallBefore).count();
-    std::printf("CPU while recording 5 s: %.2f %% of one core (%zu samples)\n", 100 * cpu,
-                idle.samples.size());
+    std::printf("CPU while recording 5 s: %.2f %% of one core (%zu samples); input callback "
+                "%.2f us on average, worst %.2f us, over %llu callbacks of %lu frames\n",
+                100 * cpu, idle.samples.size(),
+                g_callbacks ? g_callbackNs.load() / 1e3 / static_cast<double>(g_callbacks) : 0.0,
+                g_worstCallbackNs.load() / 1e3, static_cast<unsigned long long>(g_callbacks.load()),
+                g_frames.load());
 
     const std::string tone = sonavix::test::MakeToneRecording(seconds, 44100, 2);
     if (tone.empty()) {

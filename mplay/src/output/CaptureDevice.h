@@ -42,4 +42,9 @@ void SetCaptureDevice(CaptureDevice* device);
 
 CaptureDevice& PortAudioCapture();
 
+// For the benchmark: called on the audio thread after each input callback has done its work,
+// with the frames it took and the seconds it spent. Must not block.
+using CaptureCallbackObserver = void (*)(unsigned long frames, double seconds);
+void SetCaptureCallbackObserver(CaptureCallbackObserver observer);
+
 } // namespace mplay

@@ -9,9 +9,16 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 
 namespace mplay {
 namespace {
+
+std::atomic<CaptureCallbackObserver> g_callbackObserver{nullptr};
+
+// Portions of about 20 ms: a meter and an endpointer need no finer ones, and every callback
+// wakes the audio thread.
+constexpr double kInputLatencySeconds = 0.02;
 
 class PortAudioInput final : public CaptureStream {
   public:
@@ -23,7 +30,8 @@ class PortAudioInput final : public CaptureStream {
 
     // Called with PortAudioMutex held.
     PaError Open(const PaStreamParameters& in) {
-        PaError rc = Pa_OpenStream(&m_stream, &in, nullptr, m_rate, paFramesPerBufferUnspecified,
+        PaError rc = Pa_OpenStream(&m_stream, &in, nullptr, m_rate,
+                                   static_cast<unsigned long>(m_rate * kInputLatencySeconds),
                                    paClipOff, &PortAudioInput::Callback, this);
         if (rc != paNoError) {
             m_stream = nullptr;
@@ -57,8 +65,16 @@ class PortAudioInput final : public CaptureStream {
     static int Callback(const void* input, void*, unsigned long frames,
                         const PaStreamCallbackTimeInfo*, PaStreamCallbackFlags, void* user) {
         auto* self = static_cast<PortAudioInput*>(user);
+        const CaptureCallbackObserver observe = g_callbackObserver.load(std::memory_order_relaxed);
+        const auto start = observe != nullptr ? std::chrono::steady_clock::now()
+                                              : std::chrono::steady_clock::time_point{};
         if (input != nullptr) {
             self->m_ring.Write(static_cast<const int16_t*>(input), frames, self->m_channels);
+        }
+        if (observe != nullptr) {
+            observe(
+                frames,
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
         }
         return paContinue;
     }
@@ -121,7 +137,7 @@ CaptureOpening OpenDefaultInput(uint32_t preferredRate, CaptureRing& ring) {
     // Low latency: the first sample soon after the button, small portions for the meter. The
     // stream is opened straight away rather than asked first whether it would open: each
     // question opens the device, which costs as much as the opening itself.
-    in.suggestedLatency = info->defaultLowInputLatency;
+    in.suggestedLatency = std::max(info->defaultLowInputLatency, kInputLatencySeconds);
     PaError last = paInvalidSampleRate;
     for (const int channels : {1, 2}) {
         if (channels > info->maxInputChannels) {
@@ -167,6 +183,10 @@ class PortAudioCaptureBackend final : public CaptureDevice {
 };
 
 } // namespace
+
+void SetCaptureCallbackObserver(CaptureCallbackObserver observer) {
+    g_callbackObserver.store(observer);
+}
 
 CaptureDevice& PortAudioCapture() {
     static PortAudioCaptureBackend backend;

@@ -19,7 +19,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
-constexpr auto kPollInterval = 5ms;
+constexpr auto kPollInterval = 10ms;
 // A device that delivers nothing for this long has gone, whatever it says.
 constexpr auto kStallLimit = 1s;
 constexpr size_t kLevelWindow = Recorder::kSampleRate / 20;
