@@ -5,8 +5,8 @@
 // by its correlation with the decoded recording, half a second at a time, at one fixed lag.
 //
 //   sonavix-capture-bench [-s SECONDS]
-#include "CaptureDevice.h"
-#include "Resampler.h"
+#include "output/CaptureDevice.h"
+#include "output/Resampler.h"
 #include "playback_media.h"
 #include "pulse_server.h"
 

@@ -1,6 +1,6 @@
 #include "SoundTurn.h"
 
-#include "mplay/WaveOut.h"
+#include "mplay/Player.h"
 
 namespace mplay {
 namespace {
@@ -20,7 +20,7 @@ uint64_t TakeSoundRequest() {
     ++g_latestRequest;
     g_stopTurn.store(true);
     // A pass waiting on its device sees the stop at once rather than at its next buffer.
-    WaveOut::WakeWaiter();
+    WakePlayback();
     return g_latestRequest;
 }
 

@@ -1,7 +1,7 @@
 // The whole capture path: a lesson recording played into the null sink of a private PulseAudio
 // server, recorded from its monitor through PortAudio and ALSA's pulse plugin by the recorder.
 // After alignment the capture must be the recording, with nothing dropped or repeated.
-#include "Resampler.h"
+#include "output/Resampler.h"
 #include "playback_media.h"
 #include "pulse_server.h"
 

@@ -1,6 +1,6 @@
 // The recorder against a scripted input device: where it stops by itself, the cap, trimming,
 // resampling, the meter, and devices that are missing, refuse or fail.
-#include "CaptureRing.h"
+#include "output/CaptureRing.h"
 #include "scripted_capture.h"
 #include "synthetic_speech.h"
 

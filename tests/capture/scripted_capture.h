@@ -2,7 +2,7 @@
 // An input device for the recorder tests: delivers a scripted signal into the ring from a
 // thread of its own, as a sound system would, either as fast as the ring takes it or in real
 // time, and can fail to open, fail mid-way or stall.
-#include "CaptureDevice.h"
+#include "output/CaptureDevice.h"
 
 #include <atomic>
 #include <chrono>

@@ -1,7 +1,7 @@
 #pragma once
 // The seam between the recorder and the sound system: what Recorder needs of any platform's
 // input. The process uses PortAudio; tests put a scripted device in its place.
-#include "CaptureRing.h"
+#include "output/CaptureRing.h"
 #include "mplay/Recorder.h"
 
 #include <cstdint>

@@ -1,8 +1,8 @@
 // The input device over PortAudio. The callback only mixes the device's frames down into the
 // capture ring; everything else (resampling, level, endpointing) happens on the recorder's
 // thread.
-#include "CaptureDevice.h"
-#include "PortAudioLibrary.h"
+#include "output/CaptureDevice.h"
+#include "output/PortAudioLibrary.h"
 
 #include <portaudio.h>
 

@@ -1,4 +1,4 @@
-#include "PortAudioLibrary.h"
+#include "output/PortAudioLibrary.h"
 
 #include <alsa/asoundlib.h>
 #include <portaudio.h>

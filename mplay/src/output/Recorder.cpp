@@ -4,8 +4,8 @@
 // stop, a newer sound request and a device that has gone.
 #include "mplay/Recorder.h"
 
-#include "CaptureDevice.h"
-#include "Resampler.h"
+#include "output/CaptureDevice.h"
+#include "output/Resampler.h"
 #include "SoundTurn.h"
 #include "mplay/Endpointer.h"
 

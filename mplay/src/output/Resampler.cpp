@@ -1,4 +1,4 @@
-#include "Resampler.h"
+#include "output/Resampler.h"
 
 #include <samplerate.h>
 
