@@ -1,8 +1,8 @@
 #pragma once
 // The seam between the recorder and the sound system: what Recorder needs of any platform's
 // input. The process uses PortAudio; tests put a scripted device in its place.
-#include "output/CaptureRing.h"
 #include "mplay/Recorder.h"
+#include "output/CaptureRing.h"
 
 #include <cstdint>
 #include <memory>

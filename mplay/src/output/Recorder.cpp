@@ -4,10 +4,10 @@
 // stop, a newer sound request and a device that has gone.
 #include "mplay/Recorder.h"
 
-#include "output/CaptureDevice.h"
-#include "output/Resampler.h"
 #include "SoundTurn.h"
 #include "mplay/Endpointer.h"
+#include "output/CaptureDevice.h"
+#include "output/Resampler.h"
 
 #include <algorithm>
 #include <cmath>
