@@ -80,8 +80,9 @@ class Recorder {
     Recorder& operator=(const Recorder&) = delete;
 
     // Takes the sound turn at once (so a playback stops) and records on a thread of the
-    // recorder's own; onDone is called there, once, with the result. A recording of this
-    // recorder still running is stopped first.
+    // recorder's own; onDone is called there, once, with the result (on the caller's thread,
+    // at once, when no thread can be started). A recording of this recorder still running is
+    // stopped first.
     void Start(RecordOptions options, DoneCallback onDone);
     // The same on the calling thread: returns when the recording has ended.
     Recording Record(RecordOptions options);

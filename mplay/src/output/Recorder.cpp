@@ -11,7 +11,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <optional>
+#include <system_error>
 
 namespace mplay {
 namespace {
@@ -71,13 +73,23 @@ void Recorder::Start(RecordOptions options, DoneCallback onDone) {
     Join();
     m_stop.store(false);
     m_active.store(true);
-    m_thread = std::thread(
-        [this, options = std::move(options), onDone = std::move(onDone), request, requested] {
+    auto shared = std::make_shared<DoneCallback>(std::move(onDone));
+    try {
+        m_thread = std::thread([this, options = std::move(options), shared, request, requested] {
             Recording result = Run(options, request, requested);
-            if (onDone) {
-                onDone(std::move(result));
+            if (*shared) {
+                (*shared)(std::move(result));
             }
         });
+    } catch (const std::system_error&) {
+        // No thread to be had: the recording fails like a device that does not open.
+        m_active.store(false);
+        if (*shared) {
+            Recording failed;
+            failed.error = RecordError::OpenFailed;
+            (*shared)(std::move(failed));
+        }
+    }
 }
 
 Recording Recorder::Record(RecordOptions options) {
