@@ -138,7 +138,8 @@ bool ParseMp3(std::span<const uint8_t> b, MonoAudio& out, std::string* error) {
     MixSink sink(out.samples);
     mplay::RunFrameLoop(stream, sink);
     stream.Close();
-    return true;
+    // The stream reader takes any bytes; only decoded frames make it audio.
+    return !out.samples.empty() || Fail(error, "neither WAVE nor MPEG audio");
 }
 
 } // namespace
