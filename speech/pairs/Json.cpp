@@ -9,9 +9,9 @@ const JsonValue* JsonValue::Get(std::string_view key) const {
     if (type != Type::Object) {
         return nullptr;
     }
-    for (auto it = object.rbegin(); it != object.rend(); ++it) {
-        if (it->first == key) {
-            return &it->second;
+    for (size_t i = keys.size(); i-- > 0;) {
+        if (keys[i] == key) {
+            return &array[i];
         }
     }
     return nullptr;
@@ -104,8 +104,9 @@ class Parser {
             }
             ++m_pos;
             SkipSpace();
-            out.object.emplace_back(std::move(key), JsonValue{});
-            if (!ParseValue(out.object.back().second, depth + 1)) {
+            out.keys.push_back(std::move(key));
+            out.array.emplace_back();
+            if (!ParseValue(out.array.back(), depth + 1)) {
                 return false;
             }
             SkipSpace();

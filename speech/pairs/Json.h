@@ -1,7 +1,6 @@
 #pragma once
 // A small JSON reader for content files: bounded in depth and size, any bytes in, a tree or an
 // error out.
-#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -15,8 +14,8 @@ struct JsonValue {
     bool boolean = false;
     double number = 0;
     std::string string;
-    std::vector<JsonValue> array;
-    std::vector<std::pair<std::string, JsonValue>> object; // in file order; last key wins
+    std::vector<JsonValue> array;  // an array's elements, or an object's values
+    std::vector<std::string> keys; // an object's keys, in file order; the last of a repeat wins
 
     const JsonValue* Get(std::string_view key) const;
     bool IsString() const { return type == Type::String; }

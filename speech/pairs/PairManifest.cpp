@@ -197,9 +197,10 @@ std::optional<Manifest> ParseManifest(std::string_view text, std::string* error)
         Fail(error, "no words");
         return std::nullopt;
     }
-    for (const auto& [text, v] : words->object) {
+    for (size_t i = 0; i < words->keys.size(); ++i) {
+        const std::string& text = words->keys[i];
         Word w;
-        if (!ReadWord(text, v, voices, w, error)) {
+        if (!ReadWord(text, words->array[i], voices, w, error)) {
             return std::nullopt;
         }
         m.words[text] = std::move(w); // a repeated key: the last one, as for any JSON object

@@ -89,7 +89,7 @@ TEST(Json, RefusesWhatIsNotOneWellFormedValue) {
     ASSERT_TRUE(v) << error;
     EXPECT_EQ(v->Get("a")->string, "x") << "the last of a repeated key";
     EXPECT_DOUBLE_EQ(v->Get("n")->number, -150.0);
-    EXPECT_EQ(v->object[0].second.string, "\xc3\xa9\xf0\x9f\x98\x80");
+    EXPECT_EQ(v->array[0].string, "\xc3\xa9\xf0\x9f\x98\x80");
 }
 
 TEST(PairManifest, PicksUpVoiceDirectoriesDroppedInLater) {
