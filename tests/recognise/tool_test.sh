@@ -24,8 +24,8 @@ check 2 "pair and batch" "$tool" --pair ship sheep --batch - x.wav
 check 1 "missing file" "$tool" --pair ship sheep /nonexistent.wav
 check 1 "not audio" "$tool" --pair ship sheep "$0"
 
-voice=festival-slt
-file="$content/voices/$voice/sheep.mp3"
+# a recording the generator measured well clear of its pair
+file="$content/voices/flite-rms/sheep.mp3"
 if [ -f "$file" ]; then
     out="$("$tool" --pair ship sheep "$file")"
     grep -qx 'verdict: sheep' <<<"$out" || { echo "FAIL: ship,sheep on sheep: $out"; fail=1; }
@@ -35,7 +35,7 @@ if [ -f "$file" ]; then
     out="$(printf 'ship\t\tsheep\t\t%s\n' "$file" | "$tool" --batch -)"
     [ "$(cut -f2 <<<"$out")" = sheep ] || { echo "FAIL: batch: $out"; fail=1; }
 else
-    echo "FAIL: $file missing"; fail=1
+    echo "FAIL: no recording of sheep in $content"; fail=1
 fi
 rm -f /tmp/recognise-tool.$$
 [ $fail -eq 0 ] && echo "1 passed, 0 failed" || echo "0 passed, 1 failed"

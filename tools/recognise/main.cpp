@@ -31,7 +31,7 @@ const char kUsage[] =
     "                     separated by tabs: WORD_A PHONES_A WORD_B PHONES_B FILE (empty\n"
     "                     phones: the dictionary's); prints a tab-separated line for each:\n"
     "                     FILE VERDICT SCORE_A SCORE_B MARGIN FIT CONFIDENCE\n"
-    "  --min-margin X     margin (per word frame) below which it is not sure (default 0.5)\n"
+    "  --min-margin X     margin (per word frame) below which it is not sure (default 0.25)\n"
     "  --model DIR        acoustic model directory (default: the packaged en-us model)\n"
     "  --help, --version\n"
     "Scores are log-likelihoods per frame of the word; the margin is score A - score B; the\n"

@@ -72,6 +72,7 @@ CHECK_PEAK_DB = -0.5
 CHECK_RMS_DB = (-26.0, -14.0)
 CHECK_EDGE = 0.02    # seconds of silence wanted at each end
 CHECK_DURATION = (0.15, 2.5)
+MARGIN_CAP = 99.0    # listed in place of an infinite margin
 
 
 def run(args, **kw):
@@ -317,6 +318,13 @@ def recognise(recogniser, jobs_list, jobs):
     return results
 
 
+def json_margin(margin):
+    """A margin for the manifest: JSON has no infinity (one word had no path at all)."""
+    if margin is None:
+        return None
+    return round(max(-MARGIN_CAP, min(MARGIN_CAP, margin)), 3)
+
+
 def pair_checks(pair, voice, words, files, results):
     """(passes, figures per word) of a pair in one voice."""
     wa, wb = pair
@@ -326,7 +334,7 @@ def pair_checks(pair, voice, words, files, results):
         if f is None or f["problems"]:
             return False, None
         margin, verdict = results.get((me, other, f["path"]), (None, "error"))
-        out[me] = {"margin": None if margin is None else round(margin, 3), "verdict": verdict}
+        out[me] = {"margin": json_margin(margin), "verdict": verdict}
         # heard as its own word: the score leans its way
         ok = ok and margin is not None and margin > 0
     return ok, out
@@ -497,7 +505,8 @@ def main():
         "words": manifest_words,
     }
     (args.out / "manifest.json").write_text(
-        json.dumps(manifest, ensure_ascii=False, indent=1) + "\n", encoding="utf-8")
+        json.dumps(manifest, ensure_ascii=False, indent=1, allow_nan=False) + "\n",
+        encoding="utf-8")
     n_pairs = sum(len(c["pairs"]) for c in manifest_contrasts)
     n_files = sum(len(w["recordings"]) for w in manifest_words.values())
     print(f"{len(manifest_contrasts)} contrasts, {n_pairs} pairs, {len(manifest_words)} words, "
