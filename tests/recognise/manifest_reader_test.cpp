@@ -116,3 +116,41 @@ TEST(PairManifest, PicksUpVoiceDirectoriesDroppedInLater) {
 }
 
 } // namespace
+
+namespace {
+
+// The committed content as the drill will read it: enough contrasts, every pair playable in at
+// least three voices, every listed file there and a mono 22.05 kHz MPEG audio file.
+TEST(PairContent, CommittedManifestIsCompleteAndItsFilesExist) {
+    const std::filesystem::path content = SONAVIX_SOURCE_DIR "/assets/pairs";
+    std::string error;
+    const auto m = sonavix::pairs::LoadManifest(content / "manifest.json", &error);
+    ASSERT_TRUE(m) << error;
+    EXPECT_GE(m->contrasts.size(), 30u);
+    EXPECT_GE(m->voices.size(), 5u);
+    size_t atTarget = 0;
+    for (const auto& c : m->contrasts) {
+        // The aim is 8; some contrasts have fewer pairs that survive the recogniser's check.
+        EXPECT_GE(c.pairs.size(), 4u) << c.id;
+        atTarget += c.pairs.size() >= 8;
+        for (const auto& p : c.pairs) {
+            EXPECT_GE(p.voices.size(), 3u) << c.id << " " << p.a << "/" << p.b;
+        }
+    }
+    std::printf("%zu of %zu contrasts have 8 pairs or more\n", atTarget, m->contrasts.size());
+    for (const auto& [text, word] : m->words) {
+        EXPECT_FALSE(word.codes.empty() || word.phones.empty() || word.gloss.empty()) << text;
+        for (const auto& rec : word.recordings) {
+            std::ifstream in(content / rec.file, std::ios::binary);
+            unsigned char header[4] = {};
+            ASSERT_TRUE(in.read(reinterpret_cast<char*>(header), 4)) << rec.file;
+            // Frame sync, MPEG-2 Layer III, 22.05 kHz, single channel.
+            EXPECT_EQ(header[0], 0xFF) << rec.file;
+            EXPECT_EQ(header[1] & 0xFE, 0xF2) << rec.file;
+            EXPECT_EQ((header[2] >> 2) & 3, 0) << rec.file;
+            EXPECT_EQ(header[3] >> 6, 3) << rec.file;
+        }
+    }
+}
+
+} // namespace
