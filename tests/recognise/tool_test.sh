@@ -16,7 +16,7 @@ check() { # expected-status description command...
 }
 check 0 "--help" "$tool" --help
 check 0 "--version" "$tool" --version
-"$tool" --version | grep -q '^sonavix-recognise [0-9]' || { echo "FAIL: version text"; fail=1; }
+"$tool" --version | grep -q '^sonavix-recognise (Sonavix) [0-9]' || { echo "FAIL: version text"; fail=1; }
 check 2 "no arguments" "$tool"
 check 2 "one word" "$tool" --pair ship
 check 2 "unknown option" "$tool" --pair ship sheep --frobnicate x.wav

@@ -4,6 +4,8 @@
 #include "recognise/AudioInput.h"
 #include "recognise/Recogniser.h"
 
+#include "ToolVersion.h"
+
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -135,7 +137,7 @@ int main(int argc, char** argv) {
             return 0;
         }
         if (arg == "--version") {
-            std::printf("sonavix-recognise %s\n", SONAVIX_VERSION);
+            sonavix::PrintToolVersion("sonavix-recognise");
             return 0;
         }
         if (arg == "--pair") {
