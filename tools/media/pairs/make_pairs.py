@@ -17,7 +17,10 @@ the word is in, leans to the word itself. A recording that leans to the other wo
 that pair; a pair left with fewer than MIN_VOICES voices in which both words pass is replaced by
 the contrast's next candidate.
 
-Usage: make_pairs.py [--recogniser PATH] [--out DIR] [--only CONTRAST ...] [--jobs N]
+The manifest's "checks" give, for each pair and voice, each word's recogniser margin against its
+pair (positive: heard as itself) and the verdict at the recogniser's own threshold.
+
+Usage: make_pairs.py [--recogniser PATH] [--out DIR] [--jobs N]
        make_pairs.py --check-voice DIR   (only the checks, on one voice directory, writes nothing)
 Needs festival (us-slt-hts, kal, ked voices), flite, sox, lame and a built sonavix-recognise.
 """

@@ -9,6 +9,8 @@ make_pairs.py); OVERRIDES fixes the few that an American dictionary cannot give.
 """
 
 # id, sound A, sound B, title, note, substitutions (A side, B side), pairs
+# dʒ/ʒ has no eight minimal pairs of English words (ledger/leisure, virgin/version and few
+# more), so the affricates' voicing, tʃ/dʒ, stands in for it.
 CONTRASTS = [
     ("i-i:", "i", "i:", "ɪ / iː", "短元音 ɪ 与长元音 iː", [("i", "i:")], """
 ship 船 / sheep 绵羊
