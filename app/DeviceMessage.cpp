@@ -23,7 +23,16 @@ void ShowBox(const QString& text) {
     box.exec();
 }
 
+// The library says what failed in English; the learner is told what to do, in Chinese.
+void ShowOwnDeviceFailure(const char* /*what*/) {
+    ShowDeviceFailure(kDeviceFailureText);
+}
+
 } // namespace
+
+const char* const kDeviceFailureText =
+    "不能打开播放设备，无法进行播放!\r\n"
+    "如果有其它播放软件正在播放声音，请首先关闭，或者重新启动软件，然后重试!";
 
 void ShowDeviceFailure(const char* utf8Text) {
     const QString text = QString::fromUtf8(utf8Text);
@@ -47,7 +56,7 @@ void InstallDeviceFailureMessage() {
         g_guiReceiver->moveToThread(QCoreApplication::instance()->thread());
     }
     g_accepting.store(true);
-    mplay::SetDeviceFailureMessage(ShowDeviceFailure);
+    mplay::SetDeviceFailureMessage(ShowOwnDeviceFailure);
 }
 
 void WithdrawDeviceFailureMessage() {

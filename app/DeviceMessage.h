@@ -4,11 +4,14 @@
 
 namespace sonavix {
 
+// What the learner is told when no sound device opens.
+extern const char* const kDeviceFailureText;
+
 // Registers the message function with the player. Call once on the GUI thread, after the
 // application object exists.
 void InstallDeviceFailureMessage();
 
-// The function registered with the player: shows utf8Text in a modal box on the GUI thread and
+// Shows utf8Text in a modal box on the GUI thread and
 // returns once it has been dismissed, from whichever thread it is called.
 void ShowDeviceFailure(const char* utf8Text);
 

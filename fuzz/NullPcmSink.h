@@ -12,13 +12,10 @@ namespace sonavix_fuzz {
 
 class NullPcmSink final : public mplay::PcmSink {
   public:
-    static constexpr uint32_t kBlockBytes = 327680;
-    static constexpr uint32_t kSpareBytes = 20000;
-
-    NullPcmSink() : m_buffer((kBlockBytes + kSpareBytes) / 2) {}
+    NullPcmSink() : m_buffer(mplay::kPcmBufferValues) {}
 
     int16_t* GetBuffer(uint32_t& capacity) override {
-        capacity = kBlockBytes / 2;
+        capacity = mplay::kPcmBlockValues;
         return m_buffer.data();
     }
 

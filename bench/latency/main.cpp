@@ -4,7 +4,7 @@
 // as when a learner steps through the symbols. Runs on a private PulseAudio server.
 //
 //   sonavix-latency [-n REQUESTS] [RECORDING.mp3]
-#include "AudioDevice.h"
+#include "output/AudioDevice.h"
 #include "playback_media.h"
 #include "pulse_server.h"
 

@@ -5,7 +5,6 @@
 #include "mplay/PlayThread.h"
 
 #include "mplay/Player.h"
-#include "mplay/WaveOut.h"
 
 #include <chrono>
 #include <cstdint>
@@ -41,7 +40,7 @@ uint64_t TakeRequest() {
     std::lock_guard lock(g_requestMutex);
     ++g_latestRequest;
     g_stopPass.store(true);
-    WaveOut::WakeWaiter();
+    WakePlayback();
     return g_latestRequest;
 }
 

@@ -3,7 +3,7 @@
 #include "mplay/Player.h"
 
 #include "mplay/FrameLoop.h"
-#include "mplay/WaveOut.h"
+#include "output/WaveOut.h"
 
 #include <cstdio>
 
@@ -11,16 +11,9 @@ namespace mplay {
 
 MpegStream g_mpegStream;
 
-const char* const kDeviceFailureText =
-    "不能打开播放设备，无法进行播放!\r\n"
-    "如果有其它播放软件正在播放声音，请首先关闭，或者重新启动软件，然后重试!";
+const char* const kDeviceFailureText = "no sound device could be opened for playback";
 
 namespace {
-
-constexpr uint32_t kBlockSize = 0x50000;
-// The stream reports this rate for a first header with a reserved rate code; such a stream
-// delivers no frame.
-constexpr uint32_t kLowestStreamRate = 8000;
 
 std::atomic<MessageFunction> g_showMessage{nullptr};
 
@@ -38,18 +31,22 @@ void ShowDeviceFailureMessage() {
     std::fprintf(stderr, "%s\n", kDeviceFailureText);
 }
 
+void WakePlayback() {
+    WaveOut::WakeWaiter();
+}
+
 void PlayMemory(const uint8_t* data, uint32_t size, const std::atomic<bool>* stopRequest) {
     if (data == nullptr || !g_mpegStream.OpenMemory(data, size)) {
         return;
     }
     // A stream that can deliver no frame has nothing to play; asking a device for its bogus
     // rate would only end in the message that the device is busy.
-    if (g_mpegStream.GetSampleRate() < kLowestStreamRate) {
+    if (!g_mpegStream.HasPlayableFrame()) {
         g_mpegStream.Close();
         return;
     }
     WaveOut waveOut;
-    if (!waveOut.Open(g_mpegStream.GetSampleRate(), 16, kBlockSize)) {
+    if (!waveOut.Open(g_mpegStream.GetSampleRate(), 16, kPcmBlockBytes)) {
         waveOut.Close();
         g_mpegStream.Close();
         ShowDeviceFailureMessage();

@@ -33,14 +33,14 @@ TEST(DeviceMessage, WorkerWaitsForTheBoxOnTheGuiThread) {
     });
     timer.start();
     std::thread worker([&] {
-        sonavix::ShowDeviceFailure(mplay::kDeviceFailureText);
+        sonavix::ShowDeviceFailure(sonavix::kDeviceFailureText);
         returned.store(true);
     });
     for (int i = 0; i < 500 && !returned.load(); ++i)
         QTest::qWait(10);
     worker.join();
     ASSERT_EQ(shown.size(), 1);
-    EXPECT_EQ(shown[0], QString::fromUtf8(mplay::kDeviceFailureText));
+    EXPECT_EQ(shown[0], QString::fromUtf8(sonavix::kDeviceFailureText));
     EXPECT_TRUE(workerWaitedWhileShown);
 
     // On the GUI thread itself the box shows directly instead of waiting on itself.

@@ -1,8 +1,8 @@
 // The vector kernels at every width this processor runs, against the one-at-a-time forms: the
 // same bits for every line they are given, and no other line touched.
-#include "mplay/HybridLanes.h"
-#include "mplay/LayerIIIDecoder.h"
-#include "mplay/Tables.h"
+#include "decode/Kernels.h"
+#include "decode/LayerIIIDecoder.h"
+#include "decode/Tables.h"
 
 #include <gtest/gtest.h>
 

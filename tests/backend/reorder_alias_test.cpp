@@ -1,7 +1,7 @@
 // Reordering of short and mixed blocks, and which lines the alias butterflies may touch.
 #include "decoder_access.h"
 
-#include "mplay/Tables.h"
+#include "decode/Tables.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // values beyond the power table.
 #include "decoder_access.h"
 
-#include "mplay/Tables.h"
+#include "decode/Tables.h"
 
 #include <gtest/gtest.h>
 

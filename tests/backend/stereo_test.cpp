@@ -2,7 +2,7 @@
 // long, short and mixed layouts, and the positions that have no ratio.
 #include "decoder_access.h"
 
-#include "mplay/Tables.h"
+#include "decode/Tables.h"
 
 #include <gtest/gtest.h>
 

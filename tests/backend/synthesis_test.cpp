@@ -2,7 +2,7 @@
 // vector, window D), and the filter's output contract.
 #include "decoder_access.h"
 
-#include "mplay/Tables.h"
+#include "decode/Tables.h"
 
 #include <gtest/gtest.h>
 
@@ -316,6 +316,43 @@ TEST(SynthesisFilter, GranuleGivesTheBitsOfItsSlotsOneByOne) {
     }
 }
 
+// Every vector width the processor runs against the portable kernels, over granules of every
+// kind and single slots in between, through both converters: the same bits everywhere.
+TEST(SynthesisFilter, EveryWidthGivesThePortableBits) {
+    const LaneKernels& portable = LaneKernelVariants().front();
+    for (const LaneKernels& variant : LaneKernelVariants()) {
+        SynthesisFilter wide(0, variant);
+        SynthesisFilter plain(0, portable);
+        std::vector<int16_t> widePcm(2 * 576);
+        std::vector<int16_t> plainPcm(2 * 576);
+        for (int g = 0; g < 30; ++g) {
+            const std::vector<double> work = Granule(g, g * 3 + 2);
+            wide.SynthesiseGranule(work.data(), nullptr);
+            plain.SynthesiseGranule(work.data(), nullptr);
+            for (int n = 0; n < 576; ++n) {
+                ASSERT_TRUE(SameBits(wide.Output()[n], plain.Output()[n]))
+                    << variant.name << " granule " << g << " value " << n;
+            }
+            SynthesisFilter::ConvertPairs(wide.Output(), plain.Output(), 576, widePcm.data(),
+                                          variant);
+            SynthesisFilter::ConvertPairs(wide.Output(), plain.Output(), 576, plainPcm.data(),
+                                          portable);
+            ASSERT_EQ(widePcm, plainPcm) << variant.name << " granule " << g;
+
+            for (SynthesisFilter* f : {&wide, &plain}) {
+                for (int sb = 0; sb < 32; ++sb) {
+                    f->InputSample(work[18 * sb + g % 18] * 1.5, sb);
+                }
+                int32_t written = 0;
+                int32_t position = 0;
+                f->CalculatePcmSamples(f == &wide ? widePcm.data() : plainPcm.data(), written,
+                                       position, nullptr);
+            }
+            ASSERT_EQ(widePcm, plainPcm) << variant.name << " slot after granule " << g;
+        }
+    }
+}
+
 // The two-channel converter against ClipSample on every edge of the range and every kind of
 // odd value, for counts that do and do not fill its vectors, and with one channel given twice.
 TEST(SynthesisFilter, ConvertPairsMatchesClipSampleForBothChannels) {
@@ -338,15 +375,18 @@ TEST(SynthesisFilter, ConvertPairsMatchesClipSampleForBothChannels) {
         }
         for (bool mono : {false, true}) {
             const double* r = mono ? left.data() : right.data();
-            std::vector<int16_t> out(2 * count + 4, 0x5A5A);
-            SynthesisFilter::ConvertPairs(left.data(), r, count, out.data() + 2);
-            for (int32_t n = 0; n < count; ++n) {
-                ASSERT_EQ(out[2 + 2 * n], SynthesisFilter::ClipSample(left[n]))
-                    << count << " " << n;
-                ASSERT_EQ(out[3 + 2 * n], SynthesisFilter::ClipSample(r[n])) << count << " " << n;
-            }
-            for (int i : {0, 1, 2 * count + 2, 2 * count + 3}) {
-                EXPECT_EQ(out[i], 0x5A5A) << "written outside at " << i << ", count " << count;
+            for (const LaneKernels& variant : LaneKernelVariants()) {
+                std::vector<int16_t> out(2 * count + 4, 0x5A5A);
+                SynthesisFilter::ConvertPairs(left.data(), r, count, out.data() + 2, variant);
+                for (int32_t n = 0; n < count; ++n) {
+                    ASSERT_EQ(out[2 + 2 * n], SynthesisFilter::ClipSample(left[n]))
+                        << variant.name << " " << count << " " << n;
+                    ASSERT_EQ(out[3 + 2 * n], SynthesisFilter::ClipSample(r[n]))
+                        << variant.name << " " << count << " " << n;
+                }
+                for (int i : {0, 1, 2 * count + 2, 2 * count + 3}) {
+                    EXPECT_EQ(out[i], 0x5A5A) << "written outside at " << i << ", count " << count;
+                }
             }
         }
     }

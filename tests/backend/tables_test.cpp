@@ -1,7 +1,7 @@
 // Each formula table rebuilt independently (long double where the exact value matters) and
 // compared with the stored one at its stated precision; the values that the design quotes are
 // checked as printed.
-#include "mplay/Tables.h"
+#include "decode/Tables.h"
 
 #include <gtest/gtest.h>
 

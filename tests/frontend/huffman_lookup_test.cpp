@@ -2,10 +2,10 @@
 // one-bit-per-node walk of the same trees it must give the same values and take the same bits
 // for every codeword of every table, at every bit offset, across the end of the reservoir ring,
 // and for arbitrary bits.
+#include "decode/Tables.h"
 #include "decoder_access.h"
 #include "huffman_encoder.h"
 #include "mplay/FrameLoop.h"
-#include "mplay/Tables.h"
 
 #include <gtest/gtest.h>
 

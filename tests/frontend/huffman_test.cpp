@@ -1,10 +1,10 @@
 // Huffman decoding: every codeword of every table against an encoder built from the code data,
 // escapes and signs, region boundaries, the granule budget, and bounds on malformed counts.
 #include "bit_writer.h"
+#include "decode/Tables.h"
 #include "decoder_access.h"
 #include "huffman_encoder.h"
 #include "mplay/FrameLoop.h"
-#include "mplay/Tables.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // Side information layouts of both syntaxes and the scale-factor readers.
 #include "bit_writer.h"
+#include "decode/Tables.h"
 #include "decoder_access.h"
 #include "mplay/FrameLoop.h"
-#include "mplay/Tables.h"
 
 #include <gtest/gtest.h>
 

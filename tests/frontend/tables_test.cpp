@@ -1,5 +1,5 @@
 // Properties of the generated tables that the decoder's bounds rely on.
-#include "mplay/Tables.h"
+#include "decode/Tables.h"
 
 #include <gtest/gtest.h>
 

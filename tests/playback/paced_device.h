@@ -2,7 +2,7 @@
 // A sound device that plays in real time (optionally faster) on a thread of its own, for the
 // worker tests: completions arrive from another thread, as from a real sound system, and every
 // pass is recorded with whether it played to its end or was cut short.
-#include "AudioDevice.h"
+#include "output/AudioDevice.h"
 
 #include <chrono>
 #include <condition_variable>

@@ -17,10 +17,8 @@ namespace {
 
 class MemorySink final : public mplay::PcmSink {
   public:
-    static constexpr uint32_t kCapacity = 0x50000 / 2;
-
     int16_t* GetBuffer(uint32_t& capacity) override {
-        capacity = kCapacity;
+        capacity = mplay::kPcmBlockValues;
         return m_buffer.data();
     }
     int16_t* Write(uint32_t& count) override {
@@ -32,7 +30,7 @@ class MemorySink final : public mplay::PcmSink {
     std::vector<int16_t> pcm;
 
   private:
-    std::vector<int16_t> m_buffer = std::vector<int16_t>(kCapacity + 10000);
+    std::vector<int16_t> m_buffer = std::vector<int16_t>(mplay::kPcmBufferValues);
 };
 
 } // namespace

@@ -2,7 +2,7 @@
 // A sound device on a simulated clock for the wave-output and player tests. Buffers "play" one
 // after another at the opened rate; time passes only inside Wait, which jumps to the next
 // completion or by the whole bound, so that a test sees every wait and its length.
-#include "AudioDevice.h"
+#include "output/AudioDevice.h"
 
 #include <cstdint>
 #include <set>

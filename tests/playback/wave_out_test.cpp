@@ -3,7 +3,7 @@
 // completion signal.
 #include "scripted_device.h"
 
-#include "mplay/WaveOut.h"
+#include "output/WaveOut.h"
 
 #include <gtest/gtest.h>
 
@@ -232,8 +232,8 @@ TEST(WaveOutWrite, ACountPastTheBufferIsCutToTheBuffer) {
         EXPECT_EQ(count, 0u);
     }
     ASSERT_EQ(device.queued.size(), 3u);
-    EXPECT_EQ(device.queued[0].bytes, kBlock + WaveOut::kSpareBytes);
-    EXPECT_EQ(device.queued[1].bytes, kBlock + WaveOut::kSpareBytes);
+    EXPECT_EQ(device.queued[0].bytes, kBlock + mplay::kPcmSpareBytes);
+    EXPECT_EQ(device.queued[1].bytes, kBlock + mplay::kPcmSpareBytes);
     EXPECT_EQ(device.queued[2].bytes, 0u);
 }
 

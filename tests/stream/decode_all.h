@@ -1,8 +1,8 @@
 #pragma once
 // Runs a whole recording through the stream reader and the decoder, as the playback pipeline
 // does, into a scratch buffer.
+#include "decode/LayerIIIDecoder.h"
 #include "mplay/FrameLoop.h"
-#include "mplay/LayerIIIDecoder.h"
 #include "mplay/MpegStream.h"
 
 #include <cstdint>

@@ -1,9 +1,9 @@
 #pragma once
 // Reaches the decoder's stages and state so that a test can feed one stage hand-made bits or a
 // hand-made granule without building a stream.
-#include "mplay/LayerIIIDecoder.h"
+#include "decode/LayerIIIDecoder.h"
+#include "decode/SynthesisFilter.h"
 #include "mplay/MpegStream.h"
-#include "mplay/SynthesisFilter.h"
 
 #include <algorithm>
 #include <cstdint>

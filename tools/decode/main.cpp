@@ -1,6 +1,7 @@
 // sonavix-decode: decodes an MPEG audio Layer III file with the player's own frame loop and
 // writes a WAV file: 16-bit stereo as the sound device would get it, or, with --float, the
 // synthesis output before conversion (divided by 32767) as 32-bit float for accuracy checks.
+#include "ToolVersion.h"
 #include "WavWriter.h"
 
 #include "mplay/FrameLoop.h"
@@ -16,27 +17,29 @@
 
 namespace {
 
-constexpr uint32_t kCapacity = 163840;   // values handed over at once, as the device's blocks
-constexpr uint32_t kSpareValues = 10000; // one frame beyond the capacity always fits
 constexpr uint32_t kFallbackRate = 44100;
 
 const char kUsage[] =
-    "usage: sonavix-decode [--float] IN.mp3 OUT.wav\n"
+    "Usage: sonavix-decode [--float] IN.mp3 OUT.wav\n"
+    "\n"
     "Decodes an MPEG-1/MPEG-2 Layer III file and writes a RIFF WAV file: two channels, 16-bit,\n"
     "at the first frame's sample rate (a single-channel stream is heard on both).\n"
-    "  --float   write 32-bit float instead: the synthesis output before conversion to 16 bits,\n"
-    "            divided by 32767 (full scale 1.0)\n"
-    "  --help    show this text\n"
+    "\n"
+    "  --float    write 32-bit float instead: the synthesis output before conversion to\n"
+    "             16 bits, divided by 32767 (full scale 1.0)\n"
+    "  --help     show this text\n"
+    "  --version  show the version\n"
+    "\n"
     "Exit status: 0 on success, 1 when a file cannot be read or written, 2 for bad usage.\n";
 
 // Where the frame loop's 16-bit blocks go: to the file, or nowhere when the float samples are
 // recorded instead.
 class WavSink : public mplay::PcmSink {
   public:
-    explicit WavSink(WavWriter* writer) : m_writer(writer), m_buffer(kCapacity + kSpareValues) {}
+    explicit WavSink(WavWriter* writer) : m_writer(writer), m_buffer(mplay::kPcmBufferValues) {}
 
     int16_t* GetBuffer(uint32_t& capacity) override {
-        capacity = kCapacity;
+        capacity = mplay::kPcmBlockValues;
         return m_buffer.data();
     }
     int16_t* Write(uint32_t& count) override {
@@ -109,6 +112,10 @@ int main(int argc, char** argv) {
             std::fputs(kUsage, stdout);
             return 0;
         }
+        if (arg == "--version") {
+            sonavix::PrintToolVersion("sonavix-decode");
+            return 0;
+        }
         if (arg == "--float") {
             asFloat = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
@@ -137,10 +144,9 @@ int main(int argc, char** argv) {
 
     mplay::MpegStream stream;
     const bool opened = stream.OpenMemory(data.data(), static_cast<uint32_t>(data.size()));
-    uint32_t rate = opened ? stream.GetSampleRate() : 0;
-    if (rate < 8000) {
-        rate = kFallbackRate; // no frame found: an empty file at a common rate
-    }
+    // No frame found: an empty file at a common rate.
+    const uint32_t rate =
+        opened && stream.HasPlayableFrame() ? stream.GetSampleRate() : kFallbackRate;
 
     WavWriter writer;
     errno = 0;

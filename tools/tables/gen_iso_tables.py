@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Generates the decoder's printed tables from the standard's data files.
 
-    gen_iso_tables.py --input <shared>/iso-tables --output mplay/src/tables
+    gen_iso_tables.py --input <shared>/iso-tables --output mplay/src/decode/tables
 
 writes huffman_tables.cpp, band_tables.cpp and synth_window.cpp. The outputs are committed; a test
 regenerates them into a temporary directory and compares byte for byte, so run this again after
@@ -37,7 +37,7 @@ def gen_synth_window(src):
     # Transposed so that each output sample j reads its 16 taps D[j + 32k] consecutively.
     values = [d[j + 32 * k] for j in range(32) for k in range(16)]
     out = [header(["synthesis_window_D.csv"]),
-           '#include "mplay/Tables.h"\n\nnamespace mplay {\n\n',
+           '#include "decode/Tables.h"\n\nnamespace mplay {\n\n',
            "// entry 16*j + k = D[j + 32*k], j = output sample 0..31, k = tap 0..15\n",
            "const double g_synthWindow[512] = {\n"]
     for j in range(32):
@@ -50,7 +50,7 @@ def gen_band_tables(src):
     long_rows = {int(r["sample_rate"]): r for r in read_csv(os.path.join(src, "sfb_long.csv"))}
     short_rows = {int(r["sample_rate"]): r for r in read_csv(os.path.join(src, "sfb_short.csv"))}
     out = [header(["sfb_long.csv", "sfb_short.csv", "nr_of_sfb_block.csv"]),
-           '#include "mplay/Tables.h"\n\nnamespace mplay {\n\n',
+           '#include "decode/Tables.h"\n\nnamespace mplay {\n\n',
            "const SfBandIndex g_sfBandTable[6] = {\n"]
     for rate in BAND_ROWS:
         lo = [long_rows[rate]["b%d" % i].strip() for i in range(23)]
@@ -110,7 +110,7 @@ def gen_huffman_tables(src):
     if sorted(trees) != list(range(34)):
         sys.exit("huffman_trees_dec.txt: expected tables 0..33")
     out = [header(["huffman_trees_dec.txt", "huffman_tables.csv"]),
-           '#include "mplay/Tables.h"\n\nnamespace mplay {\nnamespace {\n\n',
+           '#include "decode/Tables.h"\n\nnamespace mplay {\nnamespace {\n\n',
            "// Byte-pair trees: (0, x*16 + y) is a leaf, otherwise (distance on 0, distance on 1);\n"
            "// a distance of 250 or more continues through the entry it lands on.\n"]
     owners = []

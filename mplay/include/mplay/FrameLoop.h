@@ -15,8 +15,4 @@ namespace mplay {
 bool RunFrameLoop(MpegStream& stream, PcmSink& sink, const std::atomic<bool>* stopRequest = nullptr,
                   PcmCallback callback = nullptr);
 
-// The decoder's sample converter: clips to the 16-bit range and truncates toward zero; a level
-// report (null sample) returns 0.
-int32_t SampleToPcm(double* sample, double* levels, int32_t n);
-
 } // namespace mplay

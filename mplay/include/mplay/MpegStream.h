@@ -20,6 +20,9 @@ class MpegStream {
     void Close();
 
     uint32_t GetSampleRate() const;
+    // False when the first header carries a reserved rate code (GetSampleRate is then a
+    // stand-in): such a stream delivers no frame, so there is nothing to play or decode.
+    bool HasPlayableFrame() const;
     int32_t GetMode() const;
     int32_t GetModeExtension() const;
     int32_t GetSamplingFrequency() const;
@@ -30,6 +33,11 @@ class MpegStream {
     const FrameHeader& GetHeader() const { return m_header; }
 
   private:
+    // Moves to the next frame header from the current position; false at the end of the data.
+    bool FindHeader(uint32_t& header);
+    // The body into m_frame as big-endian words, zeros after it.
+    void CopyBody(const uint8_t* body, int32_t bodyLength);
+
     const uint8_t* m_data = nullptr;
     uint32_t m_size = 0;
     uint32_t m_pos = 0;

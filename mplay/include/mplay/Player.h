@@ -11,16 +11,22 @@ extern MpegStream g_mpegStream;
 
 // Plays size bytes of an MPEG audio stream from the first frame to the end of its sound, on the
 // calling thread. Returns when the sound has ended, the playback failed, or a newer request cut
-// it short: once *stopRequest is raised the device stops at once.
+// it short: once *stopRequest is raised the device stops at once. Not reentrant: the stream
+// reader and the device are the process's one each, so at most one call may run at a time (the
+// play worker's lock sees to that).
 void PlayMemory(const uint8_t* data, uint32_t size, const std::atomic<bool>* stopRequest = nullptr);
 
-// Shown when no sound device opens. The application registers a function that shows the text
-// (UTF-8) and returns once the user has dismissed it; without one the text goes to stderr.
-using MessageFunction = void (*)(const char* utf8Text);
+// Called when no sound device opens, with what failed (kDeviceFailureText, English, for logs):
+// the application shows its own words and returns once the user has dismissed them. Without a
+// registered function the text goes to stderr.
+using MessageFunction = void (*)(const char* what);
 void SetDeviceFailureMessage(MessageFunction show);
-// Shows kDeviceFailureText through the registered function, or on stderr.
+// Reports kDeviceFailureText through the registered function, or on stderr.
 void ShowDeviceFailureMessage();
 
 extern const char* const kDeviceFailureText;
+
+// Ends the wait of a playback in progress early, so that it sees a stop request just raised.
+void WakePlayback();
 
 } // namespace mplay

@@ -135,7 +135,7 @@ class Lesson:
         for spelling, examples in rules["spellings"]:
             check_markup(spelling, where)
             check_markup(examples, where)
-        for text in rules["confusions"] + rules.get("notes", []):
+        for text in rules["confusions"] + rules.get("notes", []) + rules.get("about", []):
             check_markup(text, where)
 
 

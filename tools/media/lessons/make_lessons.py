@@ -93,6 +93,12 @@ def new_document():
 def rules_document(lesson):
     doc = new_document()
     title(doc, "发音规则", lesson)
+    # Said once, where a learner starts: what the symbols are and how the transcriptions mix.
+    about = lesson.rules.get("about", [])
+    if about:
+        heading(doc, "关于本课程的音标")
+        for text in about:
+            doc.paragraph(inline_runs(text), indent=240)
     heading(doc, "发音要领")
     for label, text in lesson.rules["how"]:
         doc.paragraph([rtf.Run(label + "：", rtf.FONT_CJK, True)] + inline_runs(text), indent=240)

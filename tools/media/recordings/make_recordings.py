@@ -3,10 +3,11 @@
 
 Inputs: the example words of tools/media/lessons/examples.json (the single list of
 what each n-n.mp3 says) and the sound table below. Outputs, for symbol n = 0..44:
-  n.mp3    the symbol's sound, said twice with a short gap (espeak-ng phonemes);
+  n.mp3    the symbol's sound in a male model voice made by formant synthesis: a vowel said
+           twice, a consonant alone and then in a syllable with ɑː, with a short gap;
   n-n.mp3  the example words in their listed order with short gaps (Festival's
            us-slt voice, or espeak-ng for a word whose Festival phones miss the sound);
-and manifest.json beside this script: voice, phonemes and words of every file.
+and manifest.json beside this script: voice, formants or phones and words of every file.
 
 Levels: every recording is brought to one speech loudness (RMS of the voiced parts)
 with the peak held below -1.4 dBFS so that the encoder's ripple cannot clip; lead-in
@@ -15,9 +16,13 @@ and tail are cut to 0.04 s of silence before encoding.
 Before writing anything it checks that espeak-ng's transcription of every example
 word contains the symbol's sound, and that every synthesised piece is audible.
 
-Usage: make_recordings.py [--only N ...] [--out-dir DIR]
+To measure what it made: measure_vowels.py (the symbol recordings, with Praat) and
+measure_examples.py N ... (the vowels of Festival's example words).
+
+Usage: make_recordings.py [--only N ...] [--symbols-only] [--out-dir DIR]
        make_recordings.py --check   (only the word checks against the committed manifest)
-Needs espeak-ng, festival with festvox-us-slt-hts, sox and lame; --check only espeak-ng.
+Needs espeak-ng, festival with festvox-us-slt-hts, sox, lame and python3-numpy; --check only
+espeak-ng.
 """
 
 import argparse
@@ -29,33 +34,21 @@ import subprocess
 import sys
 import tempfile
 
+sys.dont_write_bytecode = True
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
+import consonant_models  # noqa: E402
+import vowel_models  # noqa: E402
+
 HERE = pathlib.Path(__file__).resolve().parent
 ROOT = HERE.parents[2]
 LESSONS = ROOT / "tools" / "media" / "lessons" / "examples.json"
 MANIFEST = HERE / "manifest.json"
 
-# code, espeak-ng voice, phonemes. en-us says ɒ as ɑː and r-colours ɜː and the
-# centring diphthongs, so those take en-gb. Lone consonants: fricatives, nasals and
-# approximants are sustained (repeated or syllabic phonemes), plosives, affricates
-# and r, which espeak-ng cannot hold, are released into a short neutral vowel.
-SOUNDS = [
-    ("i", "en-us", "'I"), ("e", "en-us", "'E"), ("A", "en-us", "'a"),
-    ("Q", "en-us", "'V"), ("C", "en-gb", "'0"), ("u", "en-us", "'U"),
-    ("E", "en-us", "'@"),
-    ("i:", "en-us", "'i:"), ("B:", "en-us", "'A:"), ("C:", "en-us", "'O:"),
-    ("u:", "en-us", "'u:"), ("E:", "en-gb", "'3:"),
-    ("ei", "en-us", "'eI"), ("ai", "en-us", "'aI"), ("Ci", "en-us", "'OI"),
-    ("iE", "en-gb", "'i@"), ("ZE", "en-gb", "'e@"), ("CE", "en-gb", "'O:@"),
-    ("uE", "en-gb", "'U@"), ("Eu", "en-us", "'@U"), ("au", "en-us", "'aU"),
-    ("p", "en-us", "p@"), ("t", "en-us", "t@"), ("k", "en-us", "k@"),
-    ("f", "en-us", "ffffff"), ("W", "en-us", "TTTTTT"), ("s", "en-us", "ssssss"),
-    ("F", "en-us", "SSSSSS"), ("h", "en-us", "hhhhhh"), ("tF", "en-us", "tS@"),
-    ("b", "en-us", "b@"), ("d", "en-us", "d@"), ("g", "en-us", "g@"),
-    ("v", "en-us", "vvvvvv"), ("T", "en-us", "DDDDDD"), ("z", "en-us", "zzzzzz"),
-    ("V", "en-us", "ZZZZZZ"), ("m", "en-us", "m-m-m-"), ("n", "en-us", "n-n-n-"),
-    ("N", "en-us", "N-N-N-"), ("l", "en-us", "l-l-l-"), ("r", "en-us", "r@"),
-    ("j", "en-us", "jjjjjjjjj"), ("w", "en-us", "wwwwww"), ("dV", "en-us", "dZ@"),
-]
+# Symbol codes in catalogue order. The symbol recordings are formant synthesis (vowel_models,
+# consonant_models); the codes name the sounds the example words must contain.
+SOUNDS = [(code,) for code in (
+    "i e A Q C u E i: B: C: u: E: ei ai Ci iE ZE CE uE Eu au "
+    "p t k f W s F h tF b d g v T z V m n N l r j w dV").split()]
 
 # What espeak-ng -x (en-us) writes for each sound inside words.
 ESPEAK_SOUND = {
@@ -93,6 +86,8 @@ MONO = {"3.mp3", "10.mp3", "17.mp3", "24.mp3", "31.mp3", "38.mp3", "41.mp3",
 LOW_RATE = {"6.mp3", "13.mp3", "20.mp3", "27.mp3", "34.mp3", "41.mp3",
             "2-2.mp3", "9-9.mp3", "16-16.mp3", "23-23.mp3", "30-30.mp3", "37-37.mp3",
             "44-44.mp3"}
+
+VOWELS = 21  # symbols 0..20 are vowels, modelled by formant synthesis
 
 FALLBACK_VOICE = "en-us+f3"  # for words Festival does not say right
 
@@ -230,12 +225,21 @@ def assemble(pieces: list[pathlib.Path], gap: float, work: pathlib.Path, name: s
 
 
 def make_symbol(n: int, work: pathlib.Path, out_dir: pathlib.Path) -> dict:
-    code, voice, phonemes = SOUNDS[n]
-    raw, piece = work / f"{n}.raw.wav", work / f"{n}.piece.wav"
-    espeak(voice, f"[[{phonemes}]]", raw)
-    trim(raw, piece)
-    facts = assemble([piece, piece], SYMBOL_GAP, work, f"{n}.mp3", out_dir)
-    facts.update(voice=f"espeak-ng {voice}", phonemes=phonemes)
+    code = SOUNDS[n][0]
+    pieces = [work / f"{n}.model{saying}.wav" for saying in range(2)]
+    if n < VOWELS:
+        for saying, piece in enumerate(pieces):
+            vowel_models.write_wav(piece, vowel_models.model(n, saying))
+        facts = assemble(pieces, SYMBOL_GAP, work, f"{n}.mp3", out_dir)
+        onset, offset, _ = vowel_models.targets()[n]
+        facts.update(voice="formant synthesis",
+                     formants=[round(f) for f in onset] + ([round(f) for f in offset]
+                                                          if offset != onset else []))
+        return facts
+    vowel_models.write_wav(pieces[0], consonant_models.consonant_alone(code, 2000 + 2 * n))
+    vowel_models.write_wav(pieces[1], consonant_models.syllable(code, 2001 + 2 * n))
+    facts = assemble(pieces, SYMBOL_GAP, work, f"{n}.mp3", out_dir)
+    facts.update(voice="formant synthesis", said="alone, then in a syllable with ɑː")
     return facts
 
 
@@ -281,6 +285,8 @@ def main() -> None:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--only", type=int, nargs="*", help="symbol numbers to remake")
     parser.add_argument("--out-dir", type=pathlib.Path, default=ROOT / "assets" / "pho")
+    parser.add_argument("--symbols-only", action="store_true",
+                        help="remake only the symbol recordings n.mp3, keep the examples")
     parser.add_argument("--check", action="store_true",
                         help="check the lesson words and the manifest, make nothing")
     args = parser.parse_args()
@@ -294,17 +300,19 @@ def main() -> None:
     numbers = args.only if args.only else range(len(SOUNDS))
 
     manifest = {}
-    if MANIFEST.exists() and args.only:
+    if MANIFEST.exists() and (args.only or args.symbols_only):
         manifest = {int(k): v for k, v in json.loads(MANIFEST.read_text()).items()}
     args.out_dir.mkdir(parents=True, exist_ok=True)
     with tempfile.TemporaryDirectory(prefix="sonavix-rec-") as tmp:
         for n in numbers:
             work = pathlib.Path(tmp) / str(n)
             work.mkdir()
+            examples = (manifest[n]["examples"] if args.symbols_only
+                        else make_examples(n, lessons[n], work, args.out_dir))
             manifest[n] = {
                 "code": SOUNDS[n][0],
                 "symbol": make_symbol(n, work, args.out_dir),
-                "examples": make_examples(n, lessons[n], work, args.out_dir),
+                "examples": examples,
             }
             print(f"{n:2} {SOUNDS[n][0]:3} done", file=sys.stderr)
     MANIFEST.write_text(

@@ -1,0 +1,186 @@
+// The vector kernels of the synthesis filter bank: the cosine transform of many time slots side
+// by side, one to a lane; the windowing of a slot's 32 output sums side by side over contiguous
+// columns; and the conversion to 16 bits. Each sum adds its products in the same order and no
+// multiply-add is fused, so every width gives the bits of one value at a time.
+#include "decode/Kernels.h"
+#include "decode/Lanes.h"
+#include "decode/SynthesisDct.h"
+#include "decode/SynthesisFilter.h"
+#include "decode/Tables.h"
+
+#include <array>
+#include <bit>
+#include <cstring>
+
+namespace mplay {
+namespace {
+
+// The window by tap: entry 32 * k + j is coefficient k of output sample j.
+const std::array<double, 512> g_windowByTap = [] {
+    std::array<double, 512> w{};
+    for (int j = 0; j < 32; ++j) {
+        for (int k = 0; k < 16; ++k) {
+            w[32 * k + j] = g_synthWindow[16 * j + k];
+        }
+    }
+    return w;
+}();
+
+// Tap k of every output sample reads column p - k of a; tap 0 reads the new column where it came
+// from, so it need not wait for the stores just made. Written as plain loops over the 32 sums:
+// each width's entry point vectorises them with its own registers.
+MPLAY_INLINE void StoreAndWindow(const double* __restrict column, double* __restrict a,
+                                 double* __restrict b, int p, double* __restrict out) {
+    double* newA = a + 32 * p;
+    double* newB = b + 32 * p;
+    for (int j = 0; j < 32; ++j) {
+        newA[j] = column[j];
+        newB[j] = column[32 + j];
+    }
+    // Kept in registers across the taps.
+    double acc[32] = {};
+    for (int k = 0; k < 16; ++k) {
+        const double* old = k == 0 ? column : a + 32 * ((p - k) & 15);
+        const double* d = g_windowByTap.data() + 32 * k;
+        for (int j = 0; j < 32; ++j) {
+            acc[j] += old[j] * d[j];
+        }
+    }
+    for (int j = 0; j < 32; ++j) {
+        out[j] = 32767.0 * acc[j];
+    }
+}
+
+// The transform of N slots from first on.
+template <int N>
+MPLAY_INLINE void TransformSlots(const double* work, const double* eq, int first, double* columns) {
+    using V = typename Lanes<N>::V;
+    V x[32];
+    for (int sb = 0; sb < 32; ++sb) {
+        V s;
+        std::memcpy(&s, work + SynthesisFilter::kGranuleSlots * sb + first, sizeof s);
+        x[sb] = s * eq[sb];
+    }
+    V v[32];
+    synth::Dct32(x, v);
+    V spread[64];
+    synth::SpreadColumns(v, V{}, spread);
+    for (int i = 0; i < 64; ++i) {
+        for (int l = 0; l < N; ++l) {
+            columns[64 * (first + l) + i] = spread[i][l];
+        }
+    }
+}
+
+// N slots at a time as far as they go, then pairs: 18 is 2 modulo 4 and 8.
+template <int N>
+MPLAY_INLINE void TransformAll(const double* work, const double* eq, double* columns) {
+    int first = 0;
+    for (; first + N <= SynthesisFilter::kGranuleSlots; first += N) {
+        TransformSlots<N>(work, eq, first, columns);
+    }
+    for (; first < SynthesisFilter::kGranuleSlots; first += 2) {
+        TransformSlots<2>(work, eq, first, columns);
+    }
+}
+
+MPLAY_INLINE void ClipSlot(const double* __restrict values, int16_t* __restrict out) {
+    int32_t pcm[32];
+    for (int j = 0; j < 32; ++j) {
+        pcm[j] = ClipToInt16(values[j]);
+    }
+    for (int j = 0; j < 32; ++j) {
+        out[2 * j] = static_cast<int16_t>(pcm[j]);
+    }
+}
+
+// One pair of 16-bit values as the 32-bit word that holds them in memory.
+inline uint32_t Pair(int32_t left, int32_t right) {
+    const auto l = static_cast<uint16_t>(left);
+    const auto r = static_cast<uint16_t>(right);
+    if constexpr (std::endian::native == std::endian::little) {
+        return l | static_cast<uint32_t>(r) << 16;
+    } else {
+        return r | static_cast<uint32_t>(l) << 16;
+    }
+}
+
+// Both channels at once, each pair stored as one 32-bit word; N lanes as far as they go, with
+// ClipToInt16's selects and conversion lane by lane.
+template <int N>
+MPLAY_INLINE void ClipPairs(const double* left, const double* right, int32_t count, int16_t* out) {
+    using V = typename Lanes<N>::V;
+    using Ints = typename Lanes<N>::Ints;
+    using Words = typename Lanes<N>::Words;
+    const V high = V{} + 32767.0;
+    const V low = V{} - 32768.0;
+    int32_t n = 0;
+    for (; n + N <= count; n += N) {
+        V l;
+        V r;
+        std::memcpy(&l, left + n, sizeof l);
+        std::memcpy(&r, right + n, sizeof r);
+        l = l > high ? high : l;
+        l = l >= low ? l : low;
+        r = r > high ? high : r;
+        r = r >= low ? r : low;
+        const Words l16 = reinterpret_cast<Words>(__builtin_convertvector(l, Ints)) & 0xFFFFu;
+        const Words r16 = reinterpret_cast<Words>(__builtin_convertvector(r, Ints)) & 0xFFFFu;
+        const Words pairs =
+            std::endian::native == std::endian::little ? l16 | r16 << 16 : r16 | l16 << 16;
+        std::memcpy(out + 2 * n, &pairs, sizeof pairs);
+    }
+    for (; n < count; ++n) {
+        const uint32_t pair = Pair(ClipToInt16(left[n]), ClipToInt16(right[n]));
+        std::memcpy(out + 2 * n, &pair, sizeof pair);
+    }
+}
+
+// One entry point per width and kernel.
+#define MPLAY_SYNTHESIS_KERNELS(TARGET, SUFFIX, N)                                                 \
+    TARGET void TransformGranule##SUFFIX(const double* work, const double* eq, double* columns) {  \
+        TransformAll<N>(work, eq, columns);                                                        \
+    }                                                                                              \
+    TARGET void StoreAndWindow##SUFFIX(const double* column, double* a, double* b, int p,          \
+                                       double* out) {                                              \
+        StoreAndWindow(column, a, b, p, out);                                                      \
+    }                                                                                              \
+    TARGET void ClipSlot##SUFFIX(const double* values, int16_t* out) {                             \
+        ClipSlot(values, out);                                                                     \
+    }                                                                                              \
+    TARGET void ClipPairs##SUFFIX(const double* left, const double* right, int32_t count,          \
+                                  int16_t* out) {                                                  \
+        ClipPairs<N>(left, right, count, out);                                                     \
+    }
+
+MPLAY_SYNTHESIS_KERNELS(, Portable, 2)
+#ifdef MPLAY_LANES_X86
+MPLAY_SYNTHESIS_KERNELS(__attribute__((target("avx2"))), Avx2, 4)
+MPLAY_SYNTHESIS_KERNELS(__attribute__((target("avx512f"))), Avx512, 8)
+#endif
+
+} // namespace
+
+void SetSynthesisKernels(LaneKernels& kernels, int lanes) {
+    kernels.slotTransform = TransformGranulePortable;
+    kernels.slotWindow = StoreAndWindowPortable;
+    kernels.slotClip = ClipSlotPortable;
+    kernels.pairClip = ClipPairsPortable;
+#ifdef MPLAY_LANES_X86
+    if (lanes == 4) {
+        kernels.slotTransform = TransformGranuleAvx2;
+        kernels.slotWindow = StoreAndWindowAvx2;
+        kernels.slotClip = ClipSlotAvx2;
+        kernels.pairClip = ClipPairsAvx2;
+    } else if (lanes == 8) {
+        kernels.slotTransform = TransformGranuleAvx512;
+        kernels.slotWindow = StoreAndWindowAvx512;
+        kernels.slotClip = ClipSlotAvx512;
+        kernels.pairClip = ClipPairsAvx512;
+    }
+#else
+    (void)lanes;
+#endif
+}
+
+} // namespace mplay
