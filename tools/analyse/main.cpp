@@ -2,6 +2,7 @@
 // a WAV file or an MPEG audio Layer III file decoded by the player's own decoder.
 #include "Mp3Input.h"
 #include "Report.h"
+#include "ToolVersion.h"
 
 #include "speech/Analysis.h"
 #include "speech/WavFile.h"
@@ -14,7 +15,7 @@
 namespace {
 
 const char kUsage[] =
-    "usage: sonavix-analyse [--json] [--voice male|female|child] FILE.(wav|mp3)\n"
+    "Usage: sonavix-analyse [--json] [--voice male|female|child] FILE.(wav|mp3)\n"
     "Finds the speech in a recording and prints its duration, onset and offset, F0 median and\n"
     "range, voiced fraction, spectral centre of gravity, and F1-F3 at 20, 50 and 80 % of each\n"
     "voiced segment.\n"
@@ -57,7 +58,7 @@ int main(int argc, char** argv) {
             return 0;
         }
         if (arg == "--version") {
-            std::puts("sonavix-analyse " SONAVIX_VERSION);
+            sonavix::PrintToolVersion("sonavix-analyse");
             return 0;
         }
         if (arg == "--json") {
