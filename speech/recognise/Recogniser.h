@@ -33,10 +33,10 @@ struct PairResult {
 };
 
 struct RecogniserOptions {
-    std::string modelDir;   // acoustic model; empty: the packaged en-us model
-    std::string dictionary; // pronunciation dictionary; empty: the packaged one
+    std::string modelDir;    // acoustic model; empty: the packaged en-us model
+    std::string dictionary;  // pronunciation dictionary; empty: the packaged one
     double minMargin = 0.25; // |margin| below this is not sure
-    double minFit = -3.0;   // a fit below this is not a word of the pair
+    double minFit = -3.0;    // a fit below this is not a word of the pair
 };
 
 const char* VerdictName(Verdict v);
