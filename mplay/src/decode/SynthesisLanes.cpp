@@ -12,42 +12,52 @@
 #include <bit>
 #include <cstring>
 
+#ifdef MPLAY_LANES_X86
+#include <immintrin.h>
+#endif
+
 namespace mplay {
 namespace {
 
-// The window by tap: entry 32 * k + j is coefficient k of output sample j.
-const std::array<double, 512> g_windowByTap = [] {
-    std::array<double, 512> w{};
+// The window by tap: entry 32 * k + j is coefficient k of output sample j. Aligned so that the
+// products take their window operand straight from memory at every width.
+struct alignas(64) WindowByTap {
+    double w[512];
+};
+const WindowByTap g_windowByTap = [] {
+    WindowByTap t{};
     for (int j = 0; j < 32; ++j) {
         for (int k = 0; k < 16; ++k) {
-            w[32 * k + j] = g_synthWindow[16 * j + k];
+            t.w[32 * k + j] = g_synthWindow[16 * j + k];
         }
     }
-    return w;
+    return t;
 }();
 
 // Tap k of every output sample reads column p - k of a; tap 0 reads the new column where it came
-// from, so it need not wait for the stores just made. Written as plain loops over the 32 sums:
-// each width's entry point vectorises them with its own registers.
+// from, so it need not wait for the stores just made. The 32 sums go four vectors at a time
+// through all 16 taps: with their operands that fits SSE2's sixteen registers, where all 32 at
+// once would spill. Each sum still adds its products in tap order, starting from +0.0.
+template <int N>
 MPLAY_INLINE void StoreAndWindow(const double* __restrict column, double* __restrict a,
                                  double* __restrict b, int p, double* __restrict out) {
-    double* newA = a + 32 * p;
-    double* newB = b + 32 * p;
-    for (int j = 0; j < 32; ++j) {
-        newA[j] = column[j];
-        newB[j] = column[32 + j];
-    }
-    // Kept in registers across the taps.
-    double acc[32] = {};
-    for (int k = 0; k < 16; ++k) {
-        const double* old = k == 0 ? column : a + 32 * ((p - k) & 15);
-        const double* d = g_windowByTap.data() + 32 * k;
-        for (int j = 0; j < 32; ++j) {
-            acc[j] += old[j] * d[j];
+    using V = typename Lanes<N>::V;
+    using U = typename Lanes<N>::U;
+    std::memcpy(a + 32 * p, column, 32 * sizeof(double));
+    std::memcpy(b + 32 * p, column + 32, 32 * sizeof(double));
+    constexpr int kBlock = 4 * N;
+    for (int j = 0; j < 32; j += kBlock) {
+        V acc[4] = {};
+        for (int k = 0; k < 16; ++k) {
+            const double* old = (k == 0 ? column : a + 32 * ((p - k) & 15)) + j;
+            const V* d = reinterpret_cast<const V*>(g_windowByTap.w + 32 * k + j);
+            for (int v = 0; v < 4; ++v) {
+                acc[v] += *reinterpret_cast<const U*>(old + N * v) * d[v];
+            }
         }
-    }
-    for (int j = 0; j < 32; ++j) {
-        out[j] = 32767.0 * acc[j];
+        for (int v = 0; v < 4; ++v) {
+            *reinterpret_cast<U*>(out + j + N * v) = 32767.0 * acc[v];
+        }
     }
 }
 
@@ -65,9 +75,15 @@ MPLAY_INLINE void TransformSlots(const double* work, const double* eq, int first
     synth::Dct32(x, v);
     V spread[64];
     synth::SpreadColumns(v, V{}, spread);
-    for (int i = 0; i < 64; ++i) {
+    // Lane l is slot first + l: N rows at a time turned into N runs of a column each.
+    for (int i = 0; i < 64; i += N) {
+        V t[N];
         for (int l = 0; l < N; ++l) {
-            columns[64 * (first + l) + i] = spread[i][l];
+            t[l] = spread[i + l];
+        }
+        Transpose<N>(t);
+        for (int l = 0; l < N; ++l) {
+            std::memcpy(columns + 64 * (first + l) + i, &t[l], sizeof t[l]);
         }
     }
 }
@@ -143,20 +159,98 @@ MPLAY_INLINE void ClipPairs(const double* left, const double* right, int32_t cou
     }                                                                                              \
     TARGET void StoreAndWindow##SUFFIX(const double* column, double* a, double* b, int p,          \
                                        double* out) {                                              \
-        StoreAndWindow(column, a, b, p, out);                                                      \
+        StoreAndWindow<N>(column, a, b, p, out);                                                   \
     }                                                                                              \
     TARGET void ClipSlot##SUFFIX(const double* values, int16_t* out) {                             \
         ClipSlot(values, out);                                                                     \
-    }                                                                                              \
-    TARGET void ClipPairs##SUFFIX(const double* left, const double* right, int32_t count,          \
-                                  int16_t* out) {                                                  \
-        ClipPairs<N>(left, right, count, out);                                                     \
     }
 
 MPLAY_SYNTHESIS_KERNELS(, Portable, 2)
 #ifdef MPLAY_LANES_X86
 MPLAY_SYNTHESIS_KERNELS(__attribute__((target("avx2"))), Avx2, 4)
 MPLAY_SYNTHESIS_KERNELS(__attribute__((target("avx512f"))), Avx512, 8)
+#endif
+
+#ifdef MPLAY_LANES_X86
+// The pair clip with the processor's own min and max, which GCC does not make of the selects:
+// min(32767, v) gives v unless 32767 < v, max(v, -32768) gives -32768 unless v > -32768 (so
+// also for NaN), exactly ClipToInt16's selects. After them the conversion is exact, the
+// saturating pack to 16 bits changes nothing, and interleaving the packed halves makes the pairs.
+// Eight pairs a step; the rest as ClipToInt16 does it.
+inline void ClipPairsRest(const double* left, const double* right, int32_t n, int32_t count,
+                          int16_t* out) {
+    for (; n < count; ++n) {
+        const uint32_t pair = Pair(ClipToInt16(left[n]), ClipToInt16(right[n]));
+        std::memcpy(out + 2 * n, &pair, sizeof pair);
+    }
+}
+
+MPLAY_INLINE void PackPairs(__m128i left4a, __m128i left4b, __m128i right4a, __m128i right4b,
+                            int16_t* out) {
+    const __m128i l = _mm_packs_epi32(left4a, left4b);
+    const __m128i r = _mm_packs_epi32(right4a, right4b);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi16(l, r));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8), _mm_unpackhi_epi16(l, r));
+}
+
+void ClipPairsPortable(const double* left, const double* right, int32_t count, int16_t* out) {
+    const __m128d high = _mm_set1_pd(32767.0);
+    const __m128d low = _mm_set1_pd(-32768.0);
+    const auto four = [&](const double* p) {
+        const __m128d a = _mm_max_pd(_mm_min_pd(high, _mm_loadu_pd(p)), low);
+        const __m128d b = _mm_max_pd(_mm_min_pd(high, _mm_loadu_pd(p + 2)), low);
+        return _mm_unpacklo_epi64(_mm_cvttpd_epi32(a), _mm_cvttpd_epi32(b));
+    };
+    int32_t n = 0;
+    for (; n + 8 <= count; n += 8) {
+        PackPairs(four(left + n), four(left + n + 4), four(right + n), four(right + n + 4),
+                  out + 2 * n);
+    }
+    ClipPairsRest(left, right, n, count, out);
+}
+
+__attribute__((target("avx2"))) void ClipPairsAvx2(const double* left, const double* right,
+                                                   int32_t count, int16_t* out) {
+    const __m256d high = _mm256_set1_pd(32767.0);
+    const __m256d low = _mm256_set1_pd(-32768.0);
+    int32_t n = 0;
+    for (; n + 8 <= count; n += 8) {
+        __m128i v[4];
+        const double* from[4] = {left + n, left + n + 4, right + n, right + n + 4};
+        for (int i = 0; i < 4; ++i) {
+            v[i] = _mm256_cvttpd_epi32(
+                _mm256_max_pd(_mm256_min_pd(high, _mm256_loadu_pd(from[i])), low));
+        }
+        PackPairs(v[0], v[1], v[2], v[3], out + 2 * n);
+    }
+    ClipPairsRest(left, right, n, count, out);
+}
+
+// The masked forms with every lane set: the plain ones start from an undefined register, which
+// GCC 12 warns of.
+__attribute__((target("avx512f"))) void ClipPairsAvx512(const double* left, const double* right,
+                                                        int32_t count, int16_t* out) {
+    const __m512d high = _mm512_set1_pd(32767.0);
+    const __m512d low = _mm512_set1_pd(-32768.0);
+    const __mmask8 all = 0xFF;
+    int32_t n = 0;
+    for (; n + 8 <= count; n += 8) {
+        __m256i v[2];
+        const double* from[2] = {left + n, right + n};
+        for (int i = 0; i < 2; ++i) {
+            const __m512d x = _mm512_loadu_pd(from[i]);
+            v[i] = _mm512_maskz_cvttpd_epi32(
+                all, _mm512_maskz_max_pd(all, _mm512_maskz_min_pd(all, high, x), low));
+        }
+        PackPairs(_mm256_castsi256_si128(v[0]), _mm256_extracti128_si256(v[0], 1),
+                  _mm256_castsi256_si128(v[1]), _mm256_extracti128_si256(v[1], 1), out + 2 * n);
+    }
+    ClipPairsRest(left, right, n, count, out);
+}
+#else
+void ClipPairsPortable(const double* left, const double* right, int32_t count, int16_t* out) {
+    ClipPairs<2>(left, right, count, out);
+}
 #endif
 
 } // namespace
