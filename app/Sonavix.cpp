@@ -1,7 +1,8 @@
 #include "Sonavix.h"
 
-#include "DeviceMessage.h"
-#include "DlgSonavix.h"
+#include "common/ProgramPaths.h"
+#include "lesson/DeviceMessage.h"
+#include "lesson/DlgSonavix.h"
 
 #include <QCoreApplication>
 #include <QFontDatabase>
@@ -24,11 +25,6 @@ QString ExecutableDirectory() {
     return slash < 0 ? QString() : path.left(slash + 1);
 }
 
-// The directory already ends in "/"; the doubled slash is harmless and kept at both uses.
-QString FontPath(const QString& appDir) {
-    return appDir + QStringLiteral("/Svphonet.ttf");
-}
-
 } // namespace
 
 CSonavixApp::CSonavixApp(QString appDir) : m_strAppDirOverride(std::move(appDir)) {}
@@ -36,7 +32,8 @@ CSonavixApp::CSonavixApp(QString appDir) : m_strAppDirOverride(std::move(appDir)
 bool CSonavixApp::InitInstance() {
     m_strAppDir = m_strAppDirOverride.isEmpty() ? ExecutableDirectory() : m_strAppDirOverride;
 
-    const int fontId = QFontDatabase::addApplicationFont(FontPath(m_strAppDir));
+    const sonavix::ProgramPaths paths = sonavix::ProgramPaths::Resolve(m_strAppDir);
+    const int fontId = QFontDatabase::addApplicationFont(paths.SymbolFontFile());
     if (fontId < 0) {
         QMessageBox box(QMessageBox::Warning, QStringLiteral("Sonavix"),
                         QString::fromUtf8(kFontFailureText), QMessageBox::Ok);

@@ -1,6 +1,6 @@
 #pragma once
-// The application object: finds the program directory, makes the symbol font available, runs
-// the lesson window and withdraws the font again.
+// The application object: finds the program directory, makes the symbol font of the data
+// directory available, runs the lesson window and withdraws the font again.
 
 #include <QString>
 

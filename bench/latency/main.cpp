@@ -3,11 +3,12 @@
 // sample being heard as the sound library reports it. Each request cuts the previous pass short,
 // as when a learner steps through the symbols. Runs on a private PulseAudio server.
 //
-//   sonavix-latency [-n REQUESTS] [RECORDING.mp3]
+//   sonavix-latency [-n REQUESTS] [--speed S] [RECORDING.mp3]
 #include "output/AudioDevice.h"
 #include "playback_media.h"
 #include "pulse_server.h"
 
+#include "mplay/PlaySpeed.h"
 #include "mplay/PlayThread.h"
 
 #include <algorithm>
@@ -75,10 +76,10 @@ struct Sample {
     double queued, handed, heard; // ms after the request
 };
 
-bool Request(const std::string& recording, Sample& sample) {
+bool Request(const std::string& recording, double speed, Sample& sample) {
     g_queuedAt = g_handedAt = g_heardAt = 0;
     const int64_t start = Now();
-    mplay::StartPlayWorker(recording);
+    mplay::StartPlayWorker(recording, speed);
     const auto deadline = Clock::now() + 5s;
     while (g_heardAt.load() == 0 || g_queuedAt.load() == 0) {
         if (Clock::now() > deadline) {
@@ -104,12 +105,15 @@ void Report(const char* what, std::vector<double> ms) {
 
 int main(int argc, char** argv) {
     int requests = 50;
+    double speed = 1.0;
     std::string recording;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "-n") == 0 && i + 1 < argc) {
             requests = std::max(1, std::atoi(argv[++i]));
+        } else if (std::strcmp(argv[i], "--speed") == 0 && i + 1 < argc) {
+            speed = mplay::PlaySpeed(std::atof(argv[++i]));
         } else if (argv[i][0] == '-') {
-            std::fprintf(stderr, "usage: %s [-n REQUESTS] [RECORDING.mp3]\n", argv[0]);
+            std::fprintf(stderr, "usage: %s [-n REQUESTS] [--speed S] [RECORDING.mp3]\n", argv[0]);
             return 2;
         } else {
             recording = argv[i];
@@ -134,7 +138,7 @@ int main(int argc, char** argv) {
 
     // The first request also starts the sound library, which probes every device once.
     Sample first{};
-    if (!Request(recording, first)) {
+    if (!Request(recording, speed, first)) {
         std::fprintf(stderr, "no sound within 5 s\n");
         return 1;
     }
@@ -142,7 +146,7 @@ int main(int argc, char** argv) {
     std::vector<double> queued, handed, heard;
     for (int i = 0; i < requests; ++i) {
         Sample s{};
-        if (!Request(recording, s)) {
+        if (!Request(recording, speed, s)) {
             std::fprintf(stderr, "request %d: no sound within 5 s\n", i + 1);
             return 1;
         }
@@ -159,9 +163,9 @@ int main(int argc, char** argv) {
     mplay::SetFirstSoundObserver(nullptr);
     mplay::SetAudioDevice(nullptr);
 
-    std::printf("Click to sound, %d requests, each cutting the pass before it short; private "
-                "PulseAudio server, null sink at %u Hz\n",
-                requests, sonavix::test::PulseServer::kRate);
+    std::printf("Click to sound at %gx speed, %d requests, each cutting the pass before it short; "
+                "private PulseAudio server, null sink at %u Hz\n",
+                speed, requests, sonavix::test::PulseServer::kRate);
     Report("request -> first buffer queued", queued);
     Report("request -> first sample to device", handed);
     Report("request -> first sample heard", heard);

@@ -1,8 +1,12 @@
 // One playback of a recording held in memory: the shared stream reader feeds the frame loop,
-// which decodes straight into the buffers the wave output lends.
+// which decodes straight into the buffers the wave output lends, or, at another speed, into the
+// time stretching in front of it.
 #include "mplay/Player.h"
 
+#include "StretchSink.h"
+
 #include "mplay/FrameLoop.h"
+#include "mplay/PlaySpeed.h"
 #include "output/WaveOut.h"
 
 #include <cstdio>
@@ -14,6 +18,8 @@ MpegStream g_mpegStream;
 const char* const kDeviceFailureText = "no sound device could be opened for playback";
 
 namespace {
+
+constexpr int32_t kSingleChannelMode = 3;
 
 std::atomic<MessageFunction> g_showMessage{nullptr};
 
@@ -35,7 +41,8 @@ void WakePlayback() {
     WaveOut::WakeWaiter();
 }
 
-void PlayMemory(const uint8_t* data, uint32_t size, const std::atomic<bool>* stopRequest) {
+void PlayMemory(const uint8_t* data, uint32_t size, const std::atomic<bool>* stopRequest,
+                double speed) {
     if (data == nullptr || !g_mpegStream.OpenMemory(data, size)) {
         return;
     }
@@ -53,7 +60,14 @@ void PlayMemory(const uint8_t* data, uint32_t size, const std::atomic<bool>* sto
         return;
     }
     waveOut.SetStopRequest(stopRequest);
-    RunFrameLoop(g_mpegStream, waveOut, stopRequest);
+    speed = PlaySpeed(speed);
+    if (speed == kNormalSpeed) {
+        RunFrameLoop(g_mpegStream, waveOut, stopRequest);
+    } else {
+        const int channels = g_mpegStream.GetMode() == kSingleChannelMode ? 1 : 2;
+        StretchSink stretch(waveOut, g_mpegStream.GetSampleRate(), channels, speed, stopRequest);
+        RunFrameLoop(g_mpegStream, stretch, stopRequest);
+    }
     // After a normal end the last Write has waited for the sound to finish; after a stop request
     // this cuts the sound off at once.
     waveOut.Close();

@@ -1,7 +1,7 @@
-// The symbol catalogue against its published table, the lesson file names, whole-string lookup,
-// and the conversion of dialog units.
-#include "DialogUnits.h"
-#include "SymbolCatalogue.h"
+// The symbol catalogue keeps every symbol's number, list position and font code; the lesson file
+// names, whole-string lookup, and the conversion of dialog units.
+#include "lesson/DialogUnits.h"
+#include "lesson/SymbolCatalogue.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,8 @@ struct Expected {
     const char* code;
 };
 
-// Number = index; row, column and code as published.
+// Number = index. A symbol's number names its lesson files (pho/n.*) and its code is the glyph the
+// symbol font draws for it, so neither may move when the catalogue is edited.
 constexpr Expected kTable[] = {
     {0, 1, "i"},  {0, 2, "e"},  {0, 3, "A"},   {0, 4, "Q"},  {0, 5, "C"},  {0, 6, "u"},
     {0, 7, "E"},  {1, 1, "i:"}, {1, 2, "B:"},  {1, 3, "C:"}, {1, 4, "u:"}, {1, 5, "E:"},
@@ -25,7 +26,7 @@ constexpr Expected kTable[] = {
     {4, 13, "j"}, {4, 14, "w"}, {4, 15, "dV"},
 };
 
-TEST(Catalogue, MatchesThePublishedTable) {
+TEST(Catalogue, EveryNumberKeepsItsRowColumnAndCode) {
     const QStringList codes = sonavix::SymbolCodes();
     ASSERT_EQ(codes.size(), 45);
     int number = 0;

@@ -1,6 +1,6 @@
 // The device-failure message reaches the user from a playback worker: a modal box on the GUI
 // thread while the worker waits, and no waiting at all once the window has closed.
-#include "DeviceMessage.h"
+#include "lesson/DeviceMessage.h"
 #include "program_dir.h"
 
 #include "mplay/Player.h"

@@ -1,7 +1,7 @@
 // The lesson window driven as a user drives it, on the offscreen platform: layout, the symbol
 // list, navigation, the loop button's states and what each command loads and plays.
-#include "DialogUnits.h"
-#include "DlgSonavix.h"
+#include "lesson/DialogUnits.h"
+#include "lesson/DlgSonavix.h"
 #include "program_dir.h"
 
 #include "mplay/PlayThread.h"

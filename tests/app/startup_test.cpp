@@ -1,8 +1,8 @@
 // The application's start-up sequence on a program directory of its own: the font message
 // appears once when the font file is missing, the window opens either way, and the font is
 // withdrawn after the window has closed.
-#include "DlgSonavix.h"
 #include "Sonavix.h"
+#include "lesson/DlgSonavix.h"
 #include "program_dir.h"
 
 #include <QElapsedTimer>

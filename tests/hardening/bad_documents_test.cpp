@@ -1,6 +1,6 @@
 // Broken lesson documents in the window that shows them: whatever the bytes, the window opens in
 // bounded time, the recording is still requested, and the panes show whatever text there is.
-#include "DlgSonavix.h"
+#include "lesson/DlgSonavix.h"
 #include "program_dir.h"
 
 #include <QDir>

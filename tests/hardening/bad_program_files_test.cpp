@@ -1,6 +1,8 @@
 // The trainer itself, started on a copy of its program directory whose settings file is missing,
 // empty, binary, a directory or read-only, and whose first symbol's recording and documents are
 // damaged: the program must come up and keep running, and leave the settings file as it was.
+#include "temp_dir.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -47,8 +49,7 @@ std::string Random(size_t size, unsigned seed) {
 class ProgramCopy {
   public:
     ProgramCopy() {
-        char pattern[] = "/tmp/sonavix-program-XXXXXX";
-        dir = mkdtemp(pattern);
+        dir = MakeTempDir("sonavix-program-");
         const fs::path source(SONAVIX_PROGRAM_DIR);
         for (const auto& entry : fs::directory_iterator(source)) {
             const fs::path name = entry.path().filename();

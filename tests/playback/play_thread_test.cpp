@@ -3,6 +3,7 @@
 // never two passes at once. Run under ThreadSanitizer as well.
 #include "paced_device.h"
 #include "playback_media.h"
+#include "scripted_device.h"
 
 #include "mplay/PlayThread.h"
 #include "mplay/Player.h"
@@ -10,7 +11,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -187,6 +190,90 @@ TEST_F(PlayThreadTest, ARegisteredRequestHookTakesThePathInsteadOfAWorker) {
     EXPECT_EQ(g_hooked, std::vector<std::string>{s_tone});
     EXPECT_EQ(mplay::RunningWorkerCount(), 0);
     EXPECT_TRUE(device.Passes().empty());
+}
+
+std::vector<std::pair<std::string, double>> g_speedHooked;
+void SpeedHook(const std::string& path, double speed) {
+    g_speedHooked.emplace_back(path, speed);
+}
+
+TEST_F(PlayThreadTest, TheSpeedRequestHookSeesEachRequestsSpeed) {
+    PacedDevice device(kSpeed);
+    mplay::SetPlayRequestHook(&Hook);
+    mplay::SetSpeedRequestHook(&SpeedHook);
+    g_hooked.clear();
+    mplay::StartPlayWorker(s_tone, 0.5);
+    mplay::StartPlayWorker(s_other);
+    mplay::SetSpeedRequestHook(nullptr);
+    mplay::SetPlayRequestHook(nullptr);
+    const std::vector<std::pair<std::string, double>> expected = {{s_tone, 0.5}, {s_other, 1.0}};
+    EXPECT_EQ(g_speedHooked, expected);
+    EXPECT_TRUE(g_hooked.empty());
+    EXPECT_TRUE(device.Passes().empty());
+}
+
+TEST_F(PlayThreadTest, ARequestAtNormalSpeedReachesTheDeviceBitForBit) {
+    const auto mp3 = sonavix::test::ReadBytes(s_long);
+    const std::vector<int16_t> pcm = sonavix::test::DecodeToPcm(mp3);
+    sonavix::test::ScriptedDevice device;
+    mplay::StartPlayWorker(s_long, 1.0);
+    ASSERT_TRUE(WorkersEnd(10s));
+    const std::vector<uint8_t> played = device.PlayedBytes();
+    ASSERT_EQ(played.size(), pcm.size() * 2);
+    EXPECT_EQ(std::memcmp(played.data(), pcm.data(), played.size()), 0);
+}
+
+TEST_F(PlayThreadTest, RepetitionAtHalfSpeedPlaysLongerPassesWithTheUsualPause) {
+    PacedDevice device(kSpeed);
+    mplay::g_bRepeat = 1;
+    mplay::StartPlayWorker(s_tone, 0.5);
+    ASSERT_TRUE(device.WaitFor([](const Passes& p) { return p.size() == 2; }, 10s));
+    mplay::g_bRepeat = 0;
+    ASSERT_TRUE(WorkersEnd(5s));
+    const Passes passes = device.Passes();
+    ASSERT_EQ(passes.size(), 2u);
+    EXPECT_EQ(Drained(passes), 2);
+    // Three seconds of sound at ten times real time (150 ms would be the recording unstretched);
+    // on a busy machine the stretching rather than the device may set the pace.
+    const auto length = passes[0].stoppedAt - passes[0].openedAt;
+    EXPECT_GE(length, 290ms);
+    EXPECT_LT(length, 3s);
+    const auto gap = passes[1].openedAt - passes[0].stoppedAt;
+    EXPECT_GE(gap, 900ms);
+    EXPECT_LT(gap, 2000ms);
+}
+
+TEST_F(PlayThreadTest, ANewerRequestCutsASlowPassShortAtOnce) {
+    PacedDevice device(1);
+    mplay::StartPlayWorker(s_long, 0.5);
+    ASSERT_TRUE(device.WaitFor([](const Passes& p) { return !p.empty() && p[0].queued >= 3; }, 5s));
+    std::this_thread::sleep_for(50ms);
+    const auto request = PacedDevice::Clock::now();
+    mplay::StartPlayWorker(s_other, 0.75);
+    ASSERT_TRUE(WorkersEnd(5s));
+    const Passes passes = device.Passes();
+    ASSERT_EQ(passes.size(), 2u);
+    EXPECT_FALSE(passes[0].drained);
+    EXPECT_LT(passes[0].stoppedAt - request, 200ms);
+    EXPECT_TRUE(passes[1].drained);
+    EXPECT_EQ(passes[1].sampleRate, 22050u);
+    EXPECT_GE(passes[1].openedAt, passes[0].stoppedAt);
+}
+
+TEST_F(PlayThreadTest, AStormOfRequestsAtMixedSpeedsPlaysOnlyTheLastToItsEnd) {
+    PacedDevice device(kSpeed);
+    const double speeds[] = {1.0, 0.75, 0.5};
+    for (int i = 0; i < 30; ++i) {
+        mplay::StartPlayWorker(s_tone, speeds[i % 3]);
+    }
+    mplay::StartPlayWorker(s_other, 0.5);
+    ASSERT_TRUE(WorkersEnd(10s));
+    const Passes passes = device.Passes();
+    ASSERT_FALSE(passes.empty());
+    EXPECT_EQ(device.MaxOpenAtOnce(), 1);
+    EXPECT_EQ(Drained(passes), 1);
+    EXPECT_TRUE(passes.back().drained);
+    EXPECT_EQ(passes.back().sampleRate, 22050u);
 }
 
 } // namespace

@@ -3,11 +3,14 @@
 #include "playback_media.h"
 #include "scripted_device.h"
 
+#include "TimeStretch.h"
+
 #include "mplay/Player.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -132,6 +135,38 @@ TEST_F(PlayMemoryTest, ARaisedStopRequestEndsThePassWithoutSound) {
     EXPECT_EQ(device.stops, 1);
     EXPECT_TRUE(device.queued.empty());
     EXPECT_EQ(device.nowMs, 0);
+}
+
+TEST_F(PlayMemoryTest, AtNormalSpeedTheDecodedSamplesReachTheDeviceBitForBit) {
+    const auto mp3 = Recording(5.0);
+    ASSERT_FALSE(mp3.empty());
+    // A speed that is no number plays as recorded too.
+    for (double speed : {1.0, std::nan("")}) {
+        ScriptedDevice device;
+        mplay::PlayMemory(mp3.data(), static_cast<uint32_t>(mp3.size()), nullptr, speed);
+        EXPECT_EQ(device.queued.size(), 4u);
+        ExpectPlayedExactly(device, mp3);
+    }
+}
+
+TEST_F(PlayMemoryTest, SlowerPassesLastTheirStretchedLengthAndEndWhenTheSoundHas) {
+    const auto mp3 = Recording(1.5);
+    ASSERT_FALSE(mp3.empty());
+    const size_t frames = sonavix::test::DecodeToPcm(mp3).size() / 2;
+    for (double speed : {0.5, 0.75}) {
+        ScriptedDevice device;
+        mplay::PlayMemory(mp3.data(), static_cast<uint32_t>(mp3.size()), nullptr, speed);
+        const uint64_t stretched = mplay::TimeStretch::OutputFrames(frames, speed);
+        EXPECT_EQ(device.PlayedBytes().size(), 4 * stretched) << speed;
+        // The first sound is a short block, so that it starts within milliseconds.
+        ASSERT_GE(device.queued.size(), 3u);
+        EXPECT_EQ(device.queued[0].bytes, 4u * (44100 / 40));
+        EXPECT_EQ(device.queued.back().bytes, 0u);
+        for (size_t i = 0; i + 1 < device.queued.size(); ++i) {
+            EXPECT_FALSE(device.queued[i].dropped) << "buffer " << i << " cut off at " << speed;
+        }
+        EXPECT_DOUBLE_EQ(device.stoppedAtMs, 1000.0 * static_cast<double>(stretched) / 44100);
+    }
 }
 
 } // namespace

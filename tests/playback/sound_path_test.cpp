@@ -1,9 +1,12 @@
 // The whole sound path: PortAudio, ALSA's default device and its pulse plugin, a private
 // PulseAudio server in real time. The recorded monitor must hold the decoded PCM exactly, to
 // the last sample, and a pass must last as long as its sound.
+#include "StretchSink.h"
 #include "playback_media.h"
 #include "pulse_server.h"
 
+#include "mplay/FrameLoop.h"
+#include "mplay/MpegStream.h"
 #include "mplay/PlayThread.h"
 #include "mplay/Player.h"
 
@@ -14,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -81,6 +85,49 @@ TEST_F(SoundPathTest, APassPlaysTheDecodedPcmExactlyAndEndsWithItsSound) {
     for (size_t i = at + pcm.size(); i < captured.size(); ++i) {
         ASSERT_EQ(captured[i], 0) << "sound after the end, at value " << i;
     }
+}
+
+// What the stretching stage gives the device for mp3 at speed, in one piece.
+std::vector<int16_t> StretchedPcm(const std::vector<uint8_t>& mp3, double speed) {
+    class Collect final : public mplay::PcmSink {
+      public:
+        int16_t* GetBuffer(uint32_t& capacity) override {
+            capacity = 0x50000 / 2;
+            return buffer.data();
+        }
+        int16_t* Write(uint32_t& count) override {
+            pcm.insert(pcm.end(), buffer.begin(), buffer.begin() + count);
+            count = 0;
+            return buffer.data();
+        }
+        std::vector<int16_t> buffer = std::vector<int16_t>(0x50000 / 2 + 10000);
+        std::vector<int16_t> pcm;
+    } sink;
+    auto stream = std::make_unique<mplay::MpegStream>();
+    if (stream->OpenMemory(mp3.data(), static_cast<uint32_t>(mp3.size()))) {
+        mplay::StretchSink stretch(sink, stream->GetSampleRate(), 2, speed);
+        mplay::RunFrameLoop(*stream, stretch);
+    }
+    return sink.pcm;
+}
+
+TEST_F(SoundPathTest, AHalfSpeedPassIsHeardExactlyAsStretchedAndEndsWithItsSound) {
+    const auto mp3 = sonavix::test::ReadBytes(m_tone);
+    const auto pcm = StretchedPcm(mp3, 0.5);
+    ASSERT_EQ(pcm.size(), 2 * sonavix::test::DecodeToPcm(mp3).size());
+    std::string error;
+    ASSERT_TRUE(m_server.StartRecording(error)) << error;
+    const auto start = Clock::now();
+    mplay::PlayMemory(mp3.data(), static_cast<uint32_t>(mp3.size()), nullptr, 0.5);
+    const double pass = Seconds(Clock::now() - start);
+    std::this_thread::sleep_for(300ms);
+    const auto captured = m_server.StopRecording();
+
+    const long at = FindPcm(captured, pcm);
+    ASSERT_GE(at, 0) << "the stretched recording was not heard whole and unchanged";
+    EXPECT_GE(pass, Seconds(pcm.size()));
+    EXPECT_LT(pass, Seconds(pcm.size()) + 1.0);
+    EXPECT_GT(Seconds(captured.size() - (at + pcm.size())), 0.2) << "returned before the end";
 }
 
 TEST_F(SoundPathTest, ANewerRequestCutsTheOldPassAndIsHeardWhole) {

@@ -1,5 +1,7 @@
 #include "pulse_server.h"
 
+#include "temp_dir.h"
+
 #include <algorithm>
 #include <chrono>
 #include <csignal>
@@ -114,12 +116,11 @@ bool PulseServer::PactlLists(const char* what) const {
 }
 
 bool PulseServer::Start(std::string& error) {
-    char pattern[] = "/tmp/sonavix-pulse-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) {
+    m_dir = MakeTempDir("sonavix-pulse-");
+    if (m_dir.empty()) {
         error = "cannot make a temporary directory";
         return false;
     }
-    m_dir = pattern;
     {
         std::ofstream config(m_dir + "/server.pa");
         config << "load-module module-native-protocol-unix auth-anonymous=1 socket=" << m_dir

@@ -1,6 +1,6 @@
 // The settings file: profile semantics that stored files rely on, and the failures that must
 // stay silent.
-#include "ProfileIni.h"
+#include "themes/ProfileIni.h"
 
 #include <gtest/gtest.h>
 
@@ -15,11 +15,11 @@
 
 namespace {
 
-using ProfileIni::FindValue;
-using ProfileIni::ParseInt;
-using ProfileIni::ReadInt;
-using ProfileIni::WithValue;
-using ProfileIni::WriteString;
+using sonavix::profile::FindValue;
+using sonavix::profile::ParseInt;
+using sonavix::profile::ReadInt;
+using sonavix::profile::WithValue;
+using sonavix::profile::WriteString;
 
 QByteArray Slurp(const QString& path) {
     QFile f(path);
@@ -147,8 +147,8 @@ TEST(ProfileText, RandomTextsRoundTrip) {
 
 class ProfileFile : public ::testing::Test {
   protected:
-    QTemporaryDir dir_;
-    QString Path(const char* name = "SetInfo.ini") const { return dir_.filePath(name); }
+    QTemporaryDir m_dir;
+    QString Path(const char* name = "SetInfo.ini") const { return m_dir.filePath(name); }
 };
 
 TEST_F(ProfileFile, MissingFileReadsDefaultAndIsCreatedByTheFirstWrite) {
@@ -208,7 +208,7 @@ TEST_F(ProfileFile, WideFilesStayWide) {
 
 TEST_F(ProfileFile, WhatCannotBeReadOrWrittenIsSilent) {
     // A directory where the file should be.
-    ASSERT_TRUE(QDir(dir_.path()).mkdir("SetInfo.ini"));
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir("SetInfo.ini"));
     EXPECT_EQ(ReadInt("Skin", "default", 1, Path()), 1);
     EXPECT_FALSE(WriteString("Skin", "default", "2", Path()));
     EXPECT_TRUE(QFileInfo(Path()).isDir());
@@ -227,7 +227,7 @@ TEST_F(ProfileFile, WhatCannotBeReadOrWrittenIsSilent) {
 
 TEST_F(ProfileFile, OversizedFileIsNeitherReadNorRewritten) {
     QByteArray big = "[Skin]\ndefault=3\n";
-    big.append(QByteArray(ProfileIni::kMaxFileSize, ';'));
+    big.append(QByteArray(sonavix::profile::kMaxFileSize, ';'));
     Spit(Path(), big);
     EXPECT_EQ(ReadInt("Skin", "default", 1, Path()), 1);
     EXPECT_FALSE(WriteString("Skin", "default", "2", Path()));

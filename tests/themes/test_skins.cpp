@@ -2,7 +2,7 @@
 // body text readable, and a bad skin falls back to the plain look.
 #include "offscreen_app.h"
 
-#include "SkinLoader.h"
+#include "themes/SkinLoader.h"
 #include <QApplication>
 
 #include <gtest/gtest.h>
@@ -18,6 +18,13 @@
 #include <vector>
 
 namespace {
+
+using sonavix::LoadSkin;
+using sonavix::ReadSkin;
+using sonavix::Skin;
+using sonavix::SkinForTheme;
+using sonavix::SkinRef;
+using sonavix::StylesDirFor;
 
 const QString kStylesDir = QStringLiteral(SONAVIX_SOURCE_DIR "/assets/Styles/");
 
@@ -40,7 +47,7 @@ class Skins : public ::testing::Test {
     static void SetUpTestSuite() {
         OffscreenApp<QApplication>();
         LoadSkin(QString(), QString()); // fix the plain look before any test changes it
-        plainPalette_ = new QPalette(QApplication::palette());
+        m_plainPalette = new QPalette(QApplication::palette());
     }
     static std::optional<Skin> Shipped(int theme) {
         const SkinRef ref = SkinForTheme(theme, kStylesDir);
@@ -49,10 +56,10 @@ class Skins : public ::testing::Test {
     static void ExpectPlain() {
         EXPECT_TRUE(qApp->styleSheet().isEmpty());
         EXPECT_EQ(QApplication::palette().color(QPalette::Window),
-                  plainPalette_->color(QPalette::Window));
+                  m_plainPalette->color(QPalette::Window));
     }
-    static inline QPalette* plainPalette_ = nullptr;
-    QTemporaryDir dir_;
+    static inline QPalette* m_plainPalette = nullptr;
+    QTemporaryDir m_dir;
 };
 
 TEST(ThemeTable, PathsHandedToTheLoader) {
@@ -82,8 +89,8 @@ TEST(ThemeTable, StylesDirHasOneSeparatorOnEachSide) {
 
 TEST_F(Skins, AllSixLoadAndDifferFromEachOtherAndThePlainLook) {
     std::set<QString> names;
-    std::set<QRgb> windows{plainPalette_->color(QPalette::Window).rgb()};
-    std::set<QRgb> buttons{plainPalette_->color(QPalette::Button).rgb()};
+    std::set<QRgb> windows{m_plainPalette->color(QPalette::Window).rgb()};
+    std::set<QRgb> buttons{m_plainPalette->color(QPalette::Button).rgb()};
     for (int theme = 1; theme <= 6; ++theme) {
         SCOPED_TRACE(theme);
         const std::optional<Skin> skin = Shipped(theme);
@@ -176,36 +183,36 @@ TEST_F(Skins, LoadingAppliesToTheWholeApplicationAndEmptyNameIsPlain) {
 
 TEST_F(Skins, BrokenSkinsLeaveThePlainLook) {
     const auto write = [&](const char* name, const QByteArray& text) {
-        QFile f(dir_.filePath(name));
+        QFile f(m_dir.filePath(name));
         EXPECT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(text);
-        return dir_.filePath(name);
+        return m_dir.filePath(name);
     };
     const QByteArray good = "[Skin]\nName=T\n[Palette]\nWindow=#102030\n[StyleSheet]\n"
                             "QDialog { background: @Window; }\n";
     ASSERT_TRUE(ReadSkin(write("good.cjstyles", good), QString()));
-    ASSERT_TRUE(QDir(dir_.path()).mkdir("sub"));
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir("sub"));
     write("sub/x.qss", "QLabel {}");
     write("outside.qss", "QLabel {}");
 
     write("sub/esc.INI", "[Skin]\nStyleSheet=../outside.qss\n");
     const std::vector<std::pair<QString, QString>> broken = {
-        {dir_.filePath("missing.cjstyles"), {}},
-        {dir_.path(), {}}, // a directory is no package
-        {dir_.path(), "absent.INI"},
-        {dir_.path(), "sub/x.qss"}, // the INI name is a name, not a path
+        {m_dir.filePath("missing.cjstyles"), {}},
+        {m_dir.path(), {}}, // a directory is no package
+        {m_dir.path(), "absent.INI"},
+        {m_dir.path(), "sub/x.qss"}, // the INI name is a name, not a path
         {write("tok.cjstyles", "[Palette]\nWindow=#fff\n[StyleSheet]\nQLabel{color:@Nope}"), {}},
         {write("col.cjstyles", "[Palette]\nWindow=notacolour\n"), {}},
         {write("role.cjstyles", "[Palette]\nWindowish=#fff\n"), {}},
         {write("style.cjstyles", "[Skin]\nStyle=NoSuchStyle\n"), {}},
         // A package may not pull in other files; a directory skin only from its own directory.
         {write("pkg.cjstyles", "[Skin]\nStyleSheet=outside.qss\n"), {}},
-        {dir_.filePath("sub"), "esc.INI"},
+        {m_dir.filePath("sub"), "esc.INI"},
         {write("big.cjstyles", QByteArray(2 * 1024 * 1024, ';')), {}},
     };
     for (const auto& [path, ini] : broken) {
         SCOPED_TRACE((path + " | " + ini).toStdString());
-        ASSERT_TRUE(LoadSkin(dir_.filePath("good.cjstyles"), QString()));
+        ASSERT_TRUE(LoadSkin(m_dir.filePath("good.cjstyles"), QString()));
         EXPECT_FALSE(qApp->styleSheet().isEmpty());
         EXPECT_FALSE(LoadSkin(path, ini));
         ExpectPlain();
@@ -213,19 +220,19 @@ TEST_F(Skins, BrokenSkinsLeaveThePlainLook) {
 }
 
 TEST_F(Skins, DirectorySkinReadsItsSheetFileAndDisabledTextFades) {
-    ASSERT_TRUE(QDir(dir_.path()).mkdir("d"));
-    QFile ini(dir_.filePath("d/s.INI"));
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir("d"));
+    QFile ini(m_dir.filePath("d/s.INI"));
     ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
     ini.write("[Skin]\r\nStyleSheet=s.qss\r\n[Palette]\r\nWindow=#000000\r\nWindowText=#ffffff\r\n"
               "[Colors]\r\nWindowEdge=#222222\r\n"
               "[StyleSheet]\r\nQLabel { color: @WindowText; }\r\n");
     ini.close();
-    QFile qss(dir_.filePath("d/s.qss"));
+    QFile qss(m_dir.filePath("d/s.qss"));
     ASSERT_TRUE(qss.open(QIODevice::WriteOnly));
     qss.write("QDialog { background: @WindowEdge; }\n");
     qss.close();
 
-    const std::optional<Skin> skin = ReadSkin(dir_.filePath("d"), "s.INI");
+    const std::optional<Skin> skin = ReadSkin(m_dir.filePath("d"), "s.INI");
     ASSERT_TRUE(skin);
     EXPECT_TRUE(skin->styleSheet.contains("QDialog { background: #222222; }"));
     EXPECT_TRUE(skin->styleSheet.contains("QLabel { color: #ffffff; }"));

@@ -1,9 +1,9 @@
 // The lesson window's theme chooser and its settings file, end to end: what a first start
 // writes, what a pick writes and applies, and the stored files that must not stop the window.
-#include "DlgSonavix.h"
+#include "lesson/DlgSonavix.h"
 #include "offscreen_app.h"
 
-#include "SkinLoader.h"
+#include "themes/SkinLoader.h"
 #include <QApplication>
 
 #include <gtest/gtest.h>
@@ -22,6 +22,12 @@
 
 namespace {
 
+using sonavix::LoadSkin;
+using sonavix::ReadSkin;
+using sonavix::Skin;
+using sonavix::SkinForTheme;
+using sonavix::SkinRef;
+
 const QString kAssetStyles = QStringLiteral(SONAVIX_SOURCE_DIR "/assets/Styles");
 
 class ThemeWindow : public ::testing::Test {
@@ -32,21 +38,21 @@ class ThemeWindow : public ::testing::Test {
     }
 
     void SetUp() override {
-        ASSERT_TRUE(root_.isValid());
-        appDir_ = root_.path() + QLatin1Char('/');
+        ASSERT_TRUE(m_root.isValid());
+        m_appDir = m_root.path() + QLatin1Char('/');
         QDirIterator it(kAssetStyles, QDir::Files, QDirIterator::Subdirectories);
         while (it.hasNext()) {
             const QString from = it.next();
-            const QString to = appDir_ + "Styles/" + QDir(kAssetStyles).relativeFilePath(from);
+            const QString to = m_appDir + "Styles/" + QDir(kAssetStyles).relativeFilePath(from);
             QDir().mkpath(QFileInfo(to).path());
             ASSERT_TRUE(QFile::copy(from, to));
         }
     }
 
-    void TearDown() override { window_.reset(); }
+    void TearDown() override { m_window.reset(); }
 
     // What the program sees of the file: the window builds appDir + "/SetInfo.ini".
-    QString Settings() const { return appDir_ + "/SetInfo.ini"; }
+    QString Settings() const { return m_appDir + "/SetInfo.ini"; }
 
     void Store(const QByteArray& bytes) const {
         QFile f(Settings());
@@ -60,10 +66,10 @@ class ThemeWindow : public ::testing::Test {
     }
 
     QComboBox* Open() {
-        window_ = std::make_unique<CDlgSonavix>(appDir_);
-        window_->show();
+        m_window = std::make_unique<CDlgSonavix>(m_appDir);
+        m_window->show();
         QCoreApplication::processEvents();
-        auto* combo = window_->findChild<QComboBox*>(QStringLiteral("m_comboTheme"));
+        auto* combo = m_window->findChild<QComboBox*>(QStringLiteral("m_comboTheme"));
         EXPECT_NE(combo, nullptr);
         return combo;
     }
@@ -79,7 +85,7 @@ class ThemeWindow : public ::testing::Test {
             EXPECT_TRUE(qApp->styleSheet().isEmpty());
             return;
         }
-        const SkinRef ref = SkinForTheme(n, appDir_ + "Styles/");
+        const SkinRef ref = SkinForTheme(n, m_appDir + "Styles/");
         const std::optional<Skin> skin = ReadSkin(ref.path, ref.iniName);
         ASSERT_TRUE(skin);
         EXPECT_EQ(qApp->styleSheet(), skin->styleSheet) << "theme " << n;
@@ -87,9 +93,9 @@ class ThemeWindow : public ::testing::Test {
                   skin->palette.color(QPalette::Window));
     }
 
-    QTemporaryDir root_;
-    QString appDir_;
-    std::unique_ptr<CDlgSonavix> window_;
+    QTemporaryDir m_root;
+    QString m_appDir;
+    std::unique_ptr<CDlgSonavix> m_window;
 };
 
 TEST_F(ThemeWindow, FirstStartShowsThemeOneAndWritesNothing) {
@@ -97,7 +103,7 @@ TEST_F(ThemeWindow, FirstStartShowsThemeOneAndWritesNothing) {
     EXPECT_EQ(combo->currentIndex(), 0);
     EXPECT_EQ(combo->currentText(), QStringLiteral("界面主题 1"));
     ExpectTheme(1);
-    window_.reset();
+    m_window.reset();
     EXPECT_FALSE(QFile::exists(Settings()));
 }
 
@@ -111,7 +117,7 @@ TEST_F(ThemeWindow, PickWritesTheNumberAndAppliesItsSkin) {
     ExpectTheme(6);
 
     // The next start comes back in the last theme picked.
-    window_.reset();
+    m_window.reset();
     LoadSkin(QString(), QString());
     combo = Open();
     EXPECT_EQ(combo->currentIndex(), 5);
@@ -121,16 +127,16 @@ TEST_F(ThemeWindow, PickWritesTheNumberAndAppliesItsSkin) {
 // The change must reach the pixels of the open window, not only the application's settings.
 TEST_F(ThemeWindow, PickRepaintsTheOpenWindow) {
     QComboBox* combo = Open();
-    auto* button = window_->findChild<QPushButton*>(QStringLiteral("m_btnFirst"));
+    auto* button = m_window->findChild<QPushButton*>(QStringLiteral("m_btnFirst"));
     ASSERT_NE(button, nullptr);
     const QPoint inButton = button->geometry().topLeft() + QPoint(4, 4);
-    const QImage before = window_->grab().toImage();
+    const QImage before = m_window->grab().toImage();
 
     Pick(combo, 3); // a skin with flat faces, so single pixels tell
-    const SkinRef ref = SkinForTheme(4, appDir_ + "Styles/");
+    const SkinRef ref = SkinForTheme(4, m_appDir + "Styles/");
     const std::optional<Skin> skin = ReadSkin(ref.path, ref.iniName);
     ASSERT_TRUE(skin);
-    const QImage after = window_->grab().toImage();
+    const QImage after = m_window->grab().toImage();
     EXPECT_EQ(after.pixelColor(2, 2), skin->palette.color(QPalette::Window));
     EXPECT_EQ(after.pixelColor(inButton), skin->palette.color(QPalette::Button));
     EXPECT_NE(before.pixelColor(2, 2), after.pixelColor(2, 2));
@@ -148,7 +154,7 @@ TEST_F(ThemeWindow, OutOfRangeValuesSelectNothingUntilAPickRepairsThem) {
         Pick(combo, 1);
         EXPECT_EQ(Stored(), "[Skin]\ndefault=2\n");
         ExpectTheme(2);
-        window_.reset();
+        m_window.reset();
     }
 }
 
@@ -167,7 +173,7 @@ TEST_F(ThemeWindow, WindowsWrittenFileKeepsEverythingButOurValue) {
 }
 
 TEST_F(ThemeWindow, ThemeIsRememberedEvenWhenItsSkinIsGone) {
-    ASSERT_TRUE(QFile::remove(appDir_ + "Styles/WinXP.Royale.cjstyles"));
+    ASSERT_TRUE(QFile::remove(m_appDir + "Styles/WinXP.Royale.cjstyles"));
     QComboBox* combo = Open();
     Pick(combo, 3);
     EXPECT_EQ(Stored(), "[Skin]\ndefault=4\n");
@@ -178,14 +184,14 @@ TEST_F(ThemeWindow, ThemeIsRememberedEvenWhenItsSkinIsGone) {
 
 TEST_F(ThemeWindow, SettingsThatCannotBeUsedAreSilent) {
     // A directory where the file should be.
-    ASSERT_TRUE(QDir().mkdir(appDir_ + "SetInfo.ini"));
+    ASSERT_TRUE(QDir().mkdir(m_appDir + "SetInfo.ini"));
     QComboBox* combo = Open();
     EXPECT_EQ(combo->currentIndex(), 0);
     Pick(combo, 2);
     ExpectTheme(3);
     EXPECT_TRUE(QFileInfo(Settings()).isDir());
-    window_.reset();
-    ASSERT_TRUE(QDir().rmdir(appDir_ + "SetInfo.ini"));
+    m_window.reset();
+    ASSERT_TRUE(QDir().rmdir(m_appDir + "SetInfo.ini"));
 
     // Binary junk.
     QByteArray junk(3000, '\0');
@@ -201,7 +207,7 @@ TEST_F(ThemeWindow, SettingsThatCannotBeUsedAreSilent) {
 TEST_F(ThemeWindow, ReadOnlyProgramDirectory) {
     if (geteuid() == 0)
         GTEST_SKIP() << "permissions do not bind the superuser";
-    const QByteArray dir = QFile::encodeName(root_.path());
+    const QByteArray dir = QFile::encodeName(m_root.path());
     ASSERT_EQ(chmod(dir.constData(), 0500), 0);
     QComboBox* combo = Open();
     Pick(combo, 3);

@@ -8,12 +8,14 @@ namespace mplay {
 // the worker that should see the new value; read by workers.
 extern std::atomic<int> g_bRepeat;
 
-// Worker entry: owns path (heap-allocated by the caller) and frees it on every path.
-void PlayThreadProc(std::string* path);
+// Worker entry: owns path (heap-allocated by the caller) and frees it on every path. Every pass
+// of the request plays at speed (see PlaySpeed.h: 1.0 as recorded, 0.75 and 0.5 slower with the
+// pitch kept).
+void PlayThreadProc(std::string* path, double speed = 1.0);
 
-// Starts a detached worker for a copy of path. Never waits for earlier workers: the newest
-// request wins and cuts the pass in progress short.
-void StartPlayWorker(const std::string& path);
+// Starts a detached worker for a copy of path, playing at speed. Never waits for earlier
+// workers: the newest request wins and cuts the pass in progress short, whatever the speeds.
+void StartPlayWorker(const std::string& path, double speed = 1.0);
 
 // Workers still alive (waiting, playing or pausing); for tests and diagnostics.
 int RunningWorkerCount();
@@ -22,5 +24,8 @@ int RunningWorkerCount();
 // starting a worker; nullptr starts workers again.
 using PlayRequestHook = void (*)(const std::string& path);
 void SetPlayRequestHook(PlayRequestHook hook);
+// The same with the request's speed as given; while set, it is called instead of the hook above.
+using SpeedRequestHook = void (*)(const std::string& path, double speed);
+void SetSpeedRequestHook(SpeedRequestHook hook);
 
 } // namespace mplay

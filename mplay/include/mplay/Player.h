@@ -11,10 +11,12 @@ extern MpegStream g_mpegStream;
 
 // Plays size bytes of an MPEG audio stream from the first frame to the end of its sound, on the
 // calling thread. Returns when the sound has ended, the playback failed, or a newer request cut
-// it short: once *stopRequest is raised the device stops at once. Not reentrant: the stream
-// reader and the device are the process's one each, so at most one call may run at a time (the
-// play worker's lock sees to that).
-void PlayMemory(const uint8_t* data, uint32_t size, const std::atomic<bool>* stopRequest = nullptr);
+// it short: once *stopRequest is raised the device stops at once. speed goes through PlaySpeed;
+// at 1.0 the decoded samples go to the device unchanged. Not reentrant: the stream reader and
+// the device are the process's one each, so at most one call may run at a time (the play
+// worker's lock sees to that).
+void PlayMemory(const uint8_t* data, uint32_t size, const std::atomic<bool>* stopRequest = nullptr,
+                double speed = 1.0);
 
 // Called when no sound device opens, with what failed (kDeviceFailureText, English, for logs):
 // the application shows its own words and returns once the user has dismissed them. Without a

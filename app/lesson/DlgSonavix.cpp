@@ -1,0 +1,340 @@
+// The lesson window's construction: the controls of the dialog template at their converted
+// rectangles, the symbol list, the links and the home page. The commands are in
+// DlgSonavixCommands.cpp, the themes in DlgSonavixTheme.cpp.
+
+#include "lesson/DlgSonavix.h"
+
+#include "common/SymbolFont.h"
+#include "lesson/AppIcons.h"
+#include "lesson/DialogUnits.h"
+#include "lesson/SymbolCatalogue.h"
+#include "lesson/SymbolCellDelegate.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTextBrowser>
+#include <QTextEdit>
+#include <QUrl>
+
+#include <algorithm>
+#include <iterator>
+
+namespace {
+
+using sonavix::DialogBaseUnits;
+
+constexpr int kDialogWidth = 613; // dialog units
+constexpr int kDialogHeight = 457;
+constexpr int kSymbolFontPixels = 24;
+constexpr int kCurrentFontPixels = 48;
+
+int ListColumnWidth(int column) {
+    if (column == 0)
+        return 0;
+    return column == 10 ? 45 : 40;
+}
+
+// The dialog template: every control with its name, kind, caption and rectangle in dialog units,
+// in creation order (which is also the drawing order: the frame goes first so that the buttons
+// inside it stay on top).
+enum class Kind {
+    Frame,
+    List,
+    Button,
+    Label,
+    RowLabel,
+    Pane,
+    CurrentBox,
+    Link,
+    WrappedLink,
+    Combo,
+    Web
+};
+
+struct Control {
+    const char* name;
+    Kind kind;
+    const char* text; // UTF-8
+    int x, y, width, height;
+};
+
+constexpr Control kControls[] = {
+    {"frameButtons", Kind::Frame, "", 7, 93, 599, 52},
+    {"m_listSymbols", Kind::List, "", 48, 7, 403, 85},
+    {"m_btnFirst", Kind::Button, "<| 最前音标", 122, 104, 54, 14},
+    {"m_btnPrev", Kind::Button, "<< 上个音标", 240, 104, 54, 14},
+    {"m_btnNext", Kind::Button, ">> 下个音标", 299, 104, 54, 14},
+    {"m_btnLast", Kind::Button, "|> 最后音标", 181, 104, 54, 14},
+    {"m_btnLoopPlay", Kind::Button, "循环播放", 122, 126, 54, 14},
+    {"m_btnLoopAll", Kind::Button, "整体循环", 181, 126, 54, 14},
+    {"m_btnPlayExample", Kind::Button, "播放示例", 341, 126, 54, 14},
+    // One caption per catalogue row, its text from the catalogue.
+    {"", Kind::RowLabel, "", 7, 9, 33, 8},
+    {"", Kind::RowLabel, "", 7, 27, 33, 8},
+    {"", Kind::RowLabel, "", 7, 45, 33, 8},
+    {"", Kind::RowLabel, "", 7, 63, 33, 8},
+    {"", Kind::RowLabel, "", 7, 81, 33, 8},
+    {"", Kind::Label, "当前音标：", 14, 106, 41, 8},
+    {"", Kind::Label, "发音规则：", 14, 129, 41, 8},
+    {"m_editExamples", Kind::Pane, "", 292, 148, 314, 75},
+    {"m_editRules", Kind::Pane, "", 7, 148, 280, 75},
+    {"m_editCurrent", Kind::CurrentBox, "", 60, 104, 41, 36},
+    {"m_btnReplay", Kind::Button, "", 104, 126, 14, 14},
+    {"m_linkIntro", Kind::WrappedLink, "", 458, 43, 148, 54},
+    {"m_linkSite", Kind::Link, "", 457, 7, 149, 12},
+    {"m_linkRecommend", Kind::Link, "", 458, 25, 148, 12},
+    {"m_comboTheme", Kind::Combo, "", 362, 105, 109, 14},
+    {"", Kind::Label, "发音举例：", 291, 129, 41, 8},
+    {"m_web", Kind::Web, "", 7, 227, 599, 223},
+};
+
+static_assert(std::count_if(std::begin(kControls), std::end(kControls), [](const Control& c) {
+                  return c.kind == Kind::RowLabel;
+              }) == sonavix::kRowCount);
+
+QWidget* CreateControl(const Control& control, QWidget* parent) {
+    const QString text = QString::fromUtf8(control.text);
+    switch (control.kind) {
+    case Kind::Frame:
+        return new QGroupBox(parent);
+    case Kind::List:
+        return new QTableWidget(sonavix::kRowCount, sonavix::kListColumns, parent);
+    case Kind::Button: {
+        auto* button = new QPushButton(text, parent);
+        button->setAutoDefault(false);
+        return button;
+    }
+    case Kind::Label:
+    case Kind::RowLabel:
+    case Kind::Link:
+        return new QLabel(text, parent);
+    case Kind::WrappedLink: {
+        auto* label = new QLabel(text, parent);
+        label->setWordWrap(true);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        return label;
+    }
+    case Kind::Pane: {
+        auto* edit = new QTextEdit(parent);
+        edit->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        edit->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+        edit->setAcceptRichText(true);
+        return edit;
+    }
+    case Kind::CurrentBox: {
+        auto* edit = new QTextEdit(parent);
+        edit->setLineWrapMode(QTextEdit::NoWrap);
+        edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        edit->setAcceptRichText(false);
+        edit->document()->setDefaultTextOption(QTextOption(Qt::AlignHCenter));
+        edit->document()->setDocumentMargin(1);
+        return edit;
+    }
+    case Kind::Combo: {
+        auto* combo = new QComboBox(parent);
+        combo->setEditable(true);
+        return combo;
+    }
+    case Kind::Web: {
+        auto* web = new QTextBrowser(parent);
+        web->setOpenExternalLinks(true);
+        return web;
+    }
+    }
+    return nullptr;
+}
+
+QString LinkHtml(const QString& href, const QString& text) {
+    // A little leading keeps each line's underline clear of the next line.
+    return QStringLiteral("<p style=\"line-height:125%\"><a href=\"%1\">%2</a></p>")
+        .arg(href, text);
+}
+
+} // namespace
+
+CDlgSonavix::CDlgSonavix(const QString& appDir, QWidget* parent)
+    : QDialog(parent), m_paths(sonavix::ProgramPaths::Resolve(appDir)) {
+    CreateControls();
+    LoadSavedTheme();
+}
+
+CDlgSonavix::~CDlgSonavix() {
+    qApp->removeEventFilter(this);
+}
+
+void CDlgSonavix::CreateControls() {
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    setWindowTitle(QStringLiteral("Sonavix 美语音标 %1").arg(QStringLiteral(SONAVIX_VERSION)));
+    setFont(sonavix::DialogFont());
+    const DialogBaseUnits units = sonavix::BaseUnitsOf(font());
+    setFixedSize(sonavix::DluToPixels(units, kDialogWidth, kDialogHeight));
+
+    int rowLabel = 0;
+    for (const Control& control : kControls) {
+        QWidget* widget = CreateControl(control, this);
+        if (control.kind == Kind::RowLabel)
+            static_cast<QLabel*>(widget)->setText(
+                QString::fromUtf8(sonavix::SymbolRows()[rowLabel++].label));
+        widget->setObjectName(QLatin1String(control.name));
+        widget->setGeometry(
+            sonavix::DluToPixels(units, control.x, control.y, control.width, control.height));
+    }
+    const auto find = [this]<typename T>(T*& member, const char* name) {
+        member = findChild<T*>(QLatin1String(name), Qt::FindDirectChildrenOnly);
+    };
+    find(m_listSymbols, "m_listSymbols");
+    find(m_btnFirst, "m_btnFirst");
+    find(m_btnPrev, "m_btnPrev");
+    find(m_btnNext, "m_btnNext");
+    find(m_btnLast, "m_btnLast");
+    find(m_btnLoopPlay, "m_btnLoopPlay");
+    find(m_btnLoopAll, "m_btnLoopAll");
+    find(m_btnPlayExample, "m_btnPlayExample");
+    find(m_editExamples, "m_editExamples");
+    find(m_editRules, "m_editRules");
+    find(m_editCurrent, "m_editCurrent");
+    find(m_btnReplay, "m_btnReplay");
+    find(m_linkIntro, "m_linkIntro");
+    find(m_linkSite, "m_linkSite");
+    find(m_linkRecommend, "m_linkRecommend");
+    find(m_comboTheme, "m_comboTheme");
+    find(m_web, "m_web");
+
+    m_btnLoopAll->hide();
+    for (int theme = 1; theme <= 6; ++theme)
+        m_comboTheme->addItem(QStringLiteral("界面主题 %1").arg(theme));
+
+    // Tab order of the template.
+    QWidget* const tabOrder[] = {m_listSymbols,  m_btnFirst,    m_btnPrev,     m_btnNext,
+                                 m_btnLast,      m_btnLoopPlay, m_btnLoopAll,  m_btnPlayExample,
+                                 m_editExamples, m_editRules,   m_editCurrent, m_btnReplay,
+                                 m_comboTheme,   m_web};
+    for (size_t i = 1; i < std::size(tabOrder); ++i)
+        setTabOrder(tabOrder[i - 1], tabOrder[i]);
+
+    // Message map.
+    connect(m_btnLoopAll, &QPushButton::clicked, this, &CDlgSonavix::OnLoopAll);
+    connect(m_btnPlayExample, &QPushButton::clicked, this, &CDlgSonavix::OnPlayExample);
+    connect(m_btnFirst, &QPushButton::clicked, this, &CDlgSonavix::OnFirst);
+    connect(m_btnLast, &QPushButton::clicked, this, &CDlgSonavix::OnLast);
+    connect(m_btnNext, &QPushButton::clicked, this, &CDlgSonavix::OnNext);
+    connect(m_btnLoopPlay, &QPushButton::clicked, this, &CDlgSonavix::OnLoopPlay);
+    connect(m_btnPrev, &QPushButton::clicked, this, &CDlgSonavix::OnPrev);
+    connect(m_btnReplay, &QPushButton::clicked, this, &CDlgSonavix::OnReplay);
+    connect(m_comboTheme, &QComboBox::activated, this, &CDlgSonavix::OnSelchangeTheme);
+    for (QLabel* link : {m_linkIntro, m_linkSite, m_linkRecommend})
+        connect(link, &QLabel::linkActivated, this,
+                [](const QString& href) { QDesktopServices::openUrl(QUrl(href)); });
+    // Application-wide: Enter and Escape close the window from whichever control has the focus,
+    // and the list's clicks are seen on its viewport.
+    qApp->installEventFilter(this);
+}
+
+void CDlgSonavix::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!m_bWindowCreated)
+        OnInitDialog();
+}
+
+bool CDlgSonavix::OnInitDialog() {
+    m_bWindowCreated = true;
+    setWindowIcon(sonavix::AppIcon());
+
+    m_fontList = sonavix::SymbolFont(kSymbolFontPixels);
+    m_listSymbols->setFont(m_fontList);
+    m_fontCurrent = sonavix::SymbolFont(kCurrentFontPixels);
+    m_editCurrent->setFont(m_fontCurrent);
+
+    QTableWidget* list = m_listSymbols;
+    list->horizontalHeader()->hide();
+    list->verticalHeader()->hide();
+    list->setShowGrid(true);
+    list->setItemDelegate(new sonavix::SymbolCellDelegate(list));
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list->setSelectionMode(QAbstractItemView::NoSelection);
+    list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    list->horizontalHeader()->setMinimumSectionSize(0);
+    list->verticalHeader()->setMinimumSectionSize(0);
+    list->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    for (int column = 0; column < sonavix::kListColumns; ++column)
+        list->setColumnWidth(column, ListColumnWidth(column));
+    // Rows as high as the symbol font, as a report list sizes them; the rest is empty space.
+    const int rowHeight = kSymbolFontPixels;
+    for (int row = 0; row < sonavix::kRowCount; ++row) {
+        list->setRowHeight(row, rowHeight);
+        list->setItem(row, 0, new QTableWidgetItem(row == 0 ? QStringLiteral("A") : QString()));
+        const auto codes = sonavix::SymbolRows()[row].codes;
+        for (size_t i = 0; i < codes.size(); ++i) {
+            const QString code = QString::fromLatin1(codes[i]);
+            m_arrSymbols.append(code);
+            auto* item = new QTableWidgetItem(code);
+            item->setForeground(QColor(0, 0, 255));
+            item->setFont(m_fontList);
+            item->setTextAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+            list->setItem(row, static_cast<int>(i) + 1, item);
+        }
+    }
+
+    m_btnReplay->setIcon(sonavix::ReplayIcon());
+    m_btnReplay->setIconSize(QSize(16, 16));
+
+    m_nCurrent = 0;
+    SelectCurrent();
+
+    const QString home = QUrl::fromLocalFile(m_paths.HomePage()).toString();
+    m_linkIntro->setText(LinkHtml(home + QStringLiteral("#about"),
+                                  QStringLiteral("Sonavix 美语音标训练<br>课程：Sonavix 课程组编写"
+                                                 "<br>作者：Sonavix 开发组<br>联系：见主页"
+                                                 "“关于”一节")));
+    m_linkSite->setText(LinkHtml(home, QStringLiteral("Sonavix 主页")));
+    m_linkRecommend->setText(
+        LinkHtml(home + QStringLiteral("#usage"), QStringLiteral("推荐：使用说明与音标表")));
+
+    m_comboTheme->setCurrentIndex(m_nTheme >= 1 && m_nTheme <= 6 ? m_nTheme - 1 : -1);
+    NavigateHome();
+    m_listSymbols->setFocus();
+    return true;
+}
+
+void CDlgSonavix::NavigateHome() {
+    const QString page = m_paths.HomePage();
+    if (QFileInfo::exists(page))
+        m_web->setSource(QUrl::fromLocalFile(page));
+    else
+        m_web->clear();
+}
+
+bool CDlgSonavix::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_listSymbols->viewport() && event->type() == QEvent::MouseButtonRelease) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::LeftButton)
+            OnClickList(mouse->position().toPoint());
+        return false;
+    }
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
+        static_cast<QWidget*>(watched)->window() == this) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            accept();
+            return true;
+        }
+        if (key == Qt::Key_Escape) {
+            reject();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
