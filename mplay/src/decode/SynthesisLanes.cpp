@@ -19,45 +19,39 @@
 namespace mplay {
 namespace {
 
-// The window by tap: entry 32 * k + j is coefficient k of output sample j. Aligned so that the
-// products take their window operand straight from memory at every width.
-struct alignas(64) WindowByTap {
-    double w[512];
-};
-const WindowByTap g_windowByTap = [] {
-    WindowByTap t{};
+// The window by tap: entry 32 * k + j is coefficient k of output sample j.
+const std::array<double, 512> g_windowByTap = [] {
+    std::array<double, 512> w{};
     for (int j = 0; j < 32; ++j) {
         for (int k = 0; k < 16; ++k) {
-            t.w[32 * k + j] = g_synthWindow[16 * j + k];
+            w[32 * k + j] = g_synthWindow[16 * j + k];
         }
     }
-    return t;
+    return w;
 }();
 
 // Tap k of every output sample reads column p - k of a; tap 0 reads the new column where it came
-// from, so it need not wait for the stores just made. The 32 sums go four vectors at a time
-// through all 16 taps: with their operands that fits SSE2's sixteen registers, where all 32 at
-// once would spill. Each sum still adds its products in tap order, starting from +0.0.
-template <int N>
+// from, so it need not wait for the stores just made. Written as plain loops over the 32 sums:
+// each width's entry point vectorises them with its own registers.
 MPLAY_INLINE void StoreAndWindow(const double* __restrict column, double* __restrict a,
                                  double* __restrict b, int p, double* __restrict out) {
-    using V = typename Lanes<N>::V;
-    using U = typename Lanes<N>::U;
-    std::memcpy(a + 32 * p, column, 32 * sizeof(double));
-    std::memcpy(b + 32 * p, column + 32, 32 * sizeof(double));
-    constexpr int kBlock = 4 * N;
-    for (int j = 0; j < 32; j += kBlock) {
-        V acc[4] = {};
-        for (int k = 0; k < 16; ++k) {
-            const double* old = (k == 0 ? column : a + 32 * ((p - k) & 15)) + j;
-            const V* d = reinterpret_cast<const V*>(g_windowByTap.w + 32 * k + j);
-            for (int v = 0; v < 4; ++v) {
-                acc[v] += *reinterpret_cast<const U*>(old + N * v) * d[v];
-            }
+    double* newA = a + 32 * p;
+    double* newB = b + 32 * p;
+    for (int j = 0; j < 32; ++j) {
+        newA[j] = column[j];
+        newB[j] = column[32 + j];
+    }
+    // Kept in registers across the taps.
+    double acc[32] = {};
+    for (int k = 0; k < 16; ++k) {
+        const double* old = k == 0 ? column : a + 32 * ((p - k) & 15);
+        const double* d = g_windowByTap.data() + 32 * k;
+        for (int j = 0; j < 32; ++j) {
+            acc[j] += old[j] * d[j];
         }
-        for (int v = 0; v < 4; ++v) {
-            *reinterpret_cast<U*>(out + j + N * v) = 32767.0 * acc[v];
-        }
+    }
+    for (int j = 0; j < 32; ++j) {
+        out[j] = 32767.0 * acc[j];
     }
 }
 
@@ -75,15 +69,9 @@ MPLAY_INLINE void TransformSlots(const double* work, const double* eq, int first
     synth::Dct32(x, v);
     V spread[64];
     synth::SpreadColumns(v, V{}, spread);
-    // Lane l is slot first + l: N rows at a time turned into N runs of a column each.
-    for (int i = 0; i < 64; i += N) {
-        V t[N];
+    for (int i = 0; i < 64; ++i) {
         for (int l = 0; l < N; ++l) {
-            t[l] = spread[i + l];
-        }
-        Transpose<N>(t);
-        for (int l = 0; l < N; ++l) {
-            std::memcpy(columns + 64 * (first + l) + i, &t[l], sizeof t[l]);
+            columns[64 * (first + l) + i] = spread[i][l];
         }
     }
 }
@@ -159,7 +147,7 @@ MPLAY_INLINE void ClipPairs(const double* left, const double* right, int32_t cou
     }                                                                                              \
     TARGET void StoreAndWindow##SUFFIX(const double* column, double* a, double* b, int p,          \
                                        double* out) {                                              \
-        StoreAndWindow<N>(column, a, b, p, out);                                                   \
+        StoreAndWindow(column, a, b, p, out);                                                      \
     }                                                                                              \
     TARGET void ClipSlot##SUFFIX(const double* values, int16_t* out) {                             \
         ClipSlot(values, out);                                                                     \
