@@ -1,7 +1,9 @@
 #!/usr/bin/python3
 """Decoding speed of sonavix-decode against ffmpeg and mpg123 on the same files, each pinned to
 one core, runs interleaved so that a noisy machine slows every decoder alike. Prints the median
-wall time of each command, x-realtime and Sonavix's ratio to each peer."""
+wall time of each command, x-realtime and Sonavix's ratio to each peer. With --widths, Sonavix
+runs once per vector width given (SONAVIX_LANES caps the width its decoder picks), each with its
+own ratio lines."""
 import argparse
 import os
 import shutil
@@ -39,13 +41,14 @@ def stream_facts(path):
     return frames * 1152 / rate, (ms / frames if frames else 0.0)
 
 
-def timed(cmd, core):
+def timed(cmd, core, env=None):
     """Wall time and CPU time (user + system) of one pinned run. On a shared machine the CPU
     time is the steadier figure: it leaves out the time the core was lent to others."""
     pinned = ["taskset", "-c", str(core)] + cmd
     start = time.perf_counter()
     with open(os.devnull, "wb") as null:
-        proc = subprocess.Popen(pinned, stdout=null, stderr=subprocess.DEVNULL)
+        proc = subprocess.Popen(pinned, stdout=null, stderr=subprocess.DEVNULL,
+                                env=dict(os.environ, **env) if env else None)
         _, status, usage = os.wait4(proc.pid, 0)
     wall = time.perf_counter() - start
     if status != 0:
@@ -58,42 +61,49 @@ def main():
     ap.add_argument("--decode", required=True, help="path of sonavix-decode")
     ap.add_argument("--runs", type=int, default=5)
     ap.add_argument("--core", type=int, default=1)
+    ap.add_argument("--widths", default="",
+                    help="comma-separated SONAVIX_LANES values (portable,avx2,avx512f); "
+                         "default: the decoder's own pick only")
     ap.add_argument("files", nargs="+")
     args = ap.parse_args()
+    widths = [w for w in args.widths.split(",") if w]
 
     for path in args.files:
         seconds, ms_share = stream_facts(path)
         name = os.path.basename(path)
         print(f"\n{name}: {seconds:.1f} s of audio, {ms_share * 100:.0f}% of frames middle/side")
-        decoders = [
-            ("sonavix", [args.decode, path, "/dev/null"]),
+        ours = [("sonavix " + w if widths else "sonavix", [args.decode, path, "/dev/null"],
+                 {"SONAVIX_LANES": w} if w else None) for w in (widths or [""])]
+        decoders = ours + [(label, cmd, None) for label, cmd in [
             ("ffmpeg", ["ffmpeg", "-nostdin", "-loglevel", "error", "-i", path, "-f", "s16le",
                         "-y", "/dev/null"]),
             ("mpg123", ["mpg123", "-q", "-s", path]),
             ("mpg123 generic", ["mpg123", "-q", "--cpu", "generic", "-s", path]),
-        ]
+        ]]
         decoders = [d for d in decoders if shutil.which(d[1][0]) or os.path.exists(d[1][0])]
-        walls = {label: [] for label, _ in decoders}
-        cpus = {label: [] for label, _ in decoders}
-        for label, cmd in decoders:  # warm the page cache and the binaries once
-            timed(cmd, args.core)
+        walls = {label: [] for label, _, _ in decoders}
+        cpus = {label: [] for label, _, _ in decoders}
+        for label, cmd, env in decoders:  # warm the page cache and the binaries once
+            timed(cmd, args.core, env)
         for _ in range(args.runs):
-            for label, cmd in decoders:
-                wall, cpu = timed(cmd, args.core)
+            for label, cmd, env in decoders:
+                wall, cpu = timed(cmd, args.core, env)
                 walls[label].append(wall)
                 cpus[label].append(cpu)
         wall = {label: statistics.median(t) for label, t in walls.items()}
         cpu = {label: statistics.median(t) for label, t in cpus.items()}
         print(f"  pinned with taskset -c {args.core}, median of {args.runs} runs, CPU time (wall):")
-        for label, cmd in decoders:
-            print(f"  {label:15s} {cpu[label] * 1000:7.0f} ms {seconds / cpu[label]:6.0f}x realtime"
-                  f"  ({wall[label] * 1000:.0f} ms, {seconds / wall[label]:.0f}x)  $ {' '.join(cmd)}"
-                  + (" > /dev/null" if label.startswith("mpg123") else ""))
-        if "sonavix" in cpu:
+        for label, cmd, env in decoders:
+            prefix = "".join(f"{k}={v} " for k, v in (env or {}).items())
+            print(f"  {label:17s} {cpu[label] * 1000:7.0f} ms {seconds / cpu[label]:6.0f}x realtime"
+                  f"  ({wall[label] * 1000:.0f} ms, {seconds / wall[label]:.0f}x)  $ {prefix}"
+                  f"{' '.join(cmd)}" + (" > /dev/null" if label.startswith("mpg123") else ""))
+        mine = [label for label, _, _ in ours]
+        for me in mine:
             for label in cpu:
-                if label != "sonavix":
-                    print(f"  sonavix vs {label:15s} {cpu[label] / cpu['sonavix']:5.2f}x as fast"
-                          f"  ({wall[label] / wall['sonavix']:.2f}x by wall time)")
+                if label not in mine:
+                    print(f"  {me} vs {label:15s} {cpu[label] / cpu[me]:5.2f}x as fast"
+                          f"  ({wall[label] / wall[me]:.2f}x by wall time)")
     return 0
 
 

@@ -4,11 +4,14 @@
 #                     different content per channel
 #   bench-joint.mp3   the same length and rate, forced middle/side: a centred voice and tones
 #                     over a faint wide noise bed, so that nearly every frame is M/S coded
+#   bench-mixed.mp3   the same length and rate, lame's own joint stereo (it picks M/S or L/R per
+#                     frame): speech, a tone sweep, a square wave and pink noise in turn, so that
+#                     short blocks, escapes and quiet top bands all come up
 set -euo pipefail
 dir="$1"
 mkdir -p "$dir"
 cd "$dir"
-[ -s bench-stereo.mp3 ] && [ -s bench-joint.mp3 ] && exit 0
+[ -s bench-stereo.mp3 ] && [ -s bench-joint.mp3 ] && [ -s bench-mixed.mp3 ] && exit 0
 tmp="$(mktemp -d)"
 trap 'rm -rf "$tmp"' EXIT
 
@@ -29,7 +32,7 @@ sox "$tmp/speech.wav" "$tmp/tonesR.wav" "$tmp/noiseR.wav" "$tmp/pluck.wav" "$tmp
     reverse
 sox -M "$tmp/L.wav" "$tmp/R.wav" "$tmp/minute.wav"
 sox "$tmp/minute.wav" "$tmp/stereo.wav" repeat 9
-lame --quiet -b 128 -m s "$tmp/stereo.wav" bench-stereo.mp3
+[ -s bench-stereo.mp3 ] || lame --quiet -b 128 -m s "$tmp/stereo.wav" bench-stereo.mp3
 
 # Middle/side: the same centred material in both channels plus a quiet decorrelated bed.
 sox "$tmp/speech.wav" "$tmp/tonesL.wav" "$tmp/noiseL.wav" "$tmp/pluck.wav" "$tmp/C.wav"
@@ -39,4 +42,18 @@ sox -m "$tmp/C.wav" "$tmp/bedL.wav" "$tmp/JL.wav"
 sox -m "$tmp/C.wav" "$tmp/bedR.wav" "$tmp/JR.wav"
 sox -M "$tmp/JL.wav" "$tmp/JR.wav" "$tmp/jminute.wav"
 sox "$tmp/jminute.wav" "$tmp/joint.wav" repeat 9
-lame --quiet -b 128 -m f "$tmp/joint.wav" bench-joint.mp3
+[ -s bench-joint.mp3 ] || lame --quiet -b 128 -m f "$tmp/joint.wav" bench-joint.mp3
+
+# Mixed: per minute 25 s of speech (slightly different on the right, so that not every frame is
+# M/S), 10 s of a sweep, 10 s of a square wave, 15 s of pink noise.
+sox "$tmp/voice44.wav" "$tmp/mspeechL.wav" trim 0 25
+sox "$tmp/voice44.wav" "$tmp/mspeechR.wav" trim 0 25 delay 0.0004 trim 0 25
+sox -n -r 44100 -c 1 "$tmp/sweep.wav" synth 10 sine 40-16000 gain -3
+sox -n -r 44100 -c 1 "$tmp/square.wav" synth 10 square 440 gain -6
+sox -n -r 44100 -c 1 "$tmp/pinkL.wav" synth 15 pinknoise gain -6
+sox -n -r 44100 -c 1 "$tmp/pinkR.wav" synth 15 pinknoise gain -6
+sox "$tmp/mspeechL.wav" "$tmp/sweep.wav" "$tmp/square.wav" "$tmp/pinkL.wav" "$tmp/ML.wav"
+sox "$tmp/mspeechR.wav" "$tmp/sweep.wav" "$tmp/square.wav" "$tmp/pinkR.wav" "$tmp/MR.wav"
+sox -M "$tmp/ML.wav" "$tmp/MR.wav" "$tmp/mminute.wav"
+sox "$tmp/mminute.wav" "$tmp/mixed.wav" repeat 9
+[ -s bench-mixed.mp3 ] || lame --quiet -b 128 -m j "$tmp/mixed.wav" bench-mixed.mp3

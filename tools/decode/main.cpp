@@ -4,6 +4,7 @@
 #include "ToolVersion.h"
 #include "WavWriter.h"
 
+#include "mplay/DecoderWidth.h"
 #include "mplay/FrameLoop.h"
 #include "mplay/MpegStream.h"
 
@@ -21,12 +22,15 @@ constexpr uint32_t kFallbackRate = 44100;
 
 const char kUsage[] =
     "Usage: sonavix-decode [--float] IN.mp3 OUT.wav\n"
+    "       sonavix-decode --kernels\n"
     "\n"
     "Decodes an MPEG-1/MPEG-2 Layer III file and writes a RIFF WAV file: two channels, 16-bit,\n"
     "at the first frame's sample rate (a single-channel stream is heard on both).\n"
     "\n"
     "  --float    write 32-bit float instead: the synthesis output before conversion to\n"
     "             16 bits, divided by 32767 (full scale 1.0)\n"
+    "  --kernels  print the vector width the decoder runs here (portable, avx2 or avx512f;\n"
+    "             SONAVIX_LANES=portable|avx2 in the environment caps it)\n"
     "  --help     show this text\n"
     "  --version  show the version\n"
     "\n"
@@ -114,6 +118,11 @@ int main(int argc, char** argv) {
         }
         if (arg == "--version") {
             sonavix::PrintToolVersion("sonavix-decode");
+            return 0;
+        }
+        if (arg == "--kernels") {
+            std::printf("%s (%d doubles per vector)\n", mplay::DecoderWidthName(),
+                        mplay::DecoderWidthLanes());
             return 0;
         }
         if (arg == "--float") {

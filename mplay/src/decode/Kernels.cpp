@@ -1,6 +1,10 @@
 #include "decode/Kernels.h"
 
 #include "decode/Lanes.h"
+#include "mplay/DecoderWidth.h"
+
+#include <cstdlib>
+#include <cstring>
 
 namespace mplay {
 namespace {
@@ -28,6 +32,28 @@ std::vector<LaneKernels> FindVariants() {
     return found;
 }
 
+// The widest variant no wider than the one named, so that a cap the processor lacks (avx512f on
+// an AVX2 machine) still gives its widest; no name, or one not known, leaves the widest.
+const LaneKernels& Capped(const std::vector<LaneKernels>& variants, const char* cap) {
+    static constexpr struct {
+        const char* name;
+        int lanes;
+    } kNames[] = {{"portable", 2}, {"avx2", 4}, {"avx512f", 8}};
+    int most = variants.back().lanes;
+    for (const auto& known : kNames) {
+        if (cap && std::strcmp(cap, known.name) == 0) {
+            most = known.lanes;
+        }
+    }
+    const LaneKernels* chosen = &variants.front();
+    for (const LaneKernels& variant : variants) {
+        if (variant.lanes <= most) {
+            chosen = &variant;
+        }
+    }
+    return *chosen;
+}
+
 } // namespace
 
 const std::vector<LaneKernels>& LaneKernelVariants() {
@@ -36,7 +62,16 @@ const std::vector<LaneKernels>& LaneKernelVariants() {
 }
 
 const LaneKernels& ChosenLaneKernels() {
-    return LaneKernelVariants().back();
+    static const LaneKernels& chosen = Capped(LaneKernelVariants(), std::getenv("SONAVIX_LANES"));
+    return chosen;
+}
+
+const char* DecoderWidthName() {
+    return ChosenLaneKernels().name;
+}
+
+int DecoderWidthLanes() {
+    return ChosenLaneKernels().lanes;
 }
 
 } // namespace mplay

@@ -51,7 +51,7 @@ struct LaneKernels {
 
 // The widths this processor runs, narrowest (portable) first.
 const std::vector<LaneKernels>& LaneKernelVariants();
-// The widest; what the decoder uses.
+// What the decoder uses: the widest, or the widest within SONAVIX_LANES (mplay/DecoderWidth.h).
 const LaneKernels& ChosenLaneKernels();
 
 // Each stage's kernels at `lanes` doubles per vector (2, 4 or 8); the widths above 2 exist on
