@@ -7,6 +7,7 @@ what each n-n.mp3 says) and the sound table below. Outputs, for symbol n = 0..44
            twice, a consonant alone and then in a syllable with ɑː, with a short gap;
   n-n.mp3  the example words in their listed order with short gaps (Festival's
            us-slt voice, or espeak-ng for a word whose Festival phones miss the sound);
+  n-n.json the word index of n-n.mp3: each word with the seconds where it starts and ends;
 and manifest.json beside this script: voice, formants or phones and words of every file.
 
 Levels: every recording is brought to one speech loudness (RMS of the voiced parts)
@@ -21,8 +22,9 @@ measure_examples.py N ... (the vowels of Festival's example words).
 
 Usage: make_recordings.py [--only N ...] [--symbols-only] [--out-dir DIR]
        make_recordings.py --check   (only the word checks against the committed manifest)
+       make_recordings.py --index-only [--only N ...]   (word indexes of the committed files)
 Needs espeak-ng, festival with festvox-us-slt-hts, sox, lame and python3-numpy; --check only
-espeak-ng.
+espeak-ng; --index-only ffmpeg and python3-numpy.
 """
 
 import argparse
@@ -98,6 +100,9 @@ TARGET_RMS = 0.1     # about -20 dBFS over the voiced parts
 PEAK_LIMIT = 0.85    # -1.4 dBFS
 QUIET_DB = "-45d"    # below this a piece's edge counts as silence
 FADE = 0.006         # seconds of ramp at each cut
+# A word's span reaches this far into the silence round it: the player's decoder may start a
+# few milliseconds later than the encoder's timing, and a cut at the very edge clips a word.
+SPAN_MARGIN = 0.06
 
 
 # sox dithers to 16 bits with fresh noise each run unless told to repeat itself.
@@ -206,6 +211,11 @@ def assemble(pieces: list[pathlib.Path], gap: float, work: pathlib.Path, name: s
     run([*SOX, *map(str, sequence), "-b", "16", "-c", "1" if mono else "2", str(final),
          "vol", f"{gain:.6f}", "rate", "-v", str(rate), "pad", f"{EDGE}", f"{EDGE}"])
     duration, peak, rms = stats(final)
+    spans, at = [], EDGE
+    for piece in pieces:
+        length = stats(piece)[0]
+        spans.append((at, at + length))
+        at += length + gap
 
     bitrate = 64 if (mono or rate < 32000) else 96
     mp3 = out_dir / name
@@ -221,6 +231,7 @@ def assemble(pieces: list[pathlib.Path], gap: float, work: pathlib.Path, name: s
         "duration": round(duration, 3),
         "peak_dbfs": round(20 * math.log10(peak), 1),
         "rms_dbfs": round(20 * math.log10(rms), 1),
+        "spans": spans,
     }
 
 
@@ -231,6 +242,7 @@ def make_symbol(n: int, work: pathlib.Path, out_dir: pathlib.Path) -> dict:
         for saying, piece in enumerate(pieces):
             vowel_models.write_wav(piece, vowel_models.model(n, saying))
         facts = assemble(pieces, SYMBOL_GAP, work, f"{n}.mp3", out_dir)
+        del facts["spans"]
         onset, offset, _ = vowel_models.targets()[n]
         facts.update(voice="formant synthesis",
                      formants=[round(f) for f in onset] + ([round(f) for f in offset]
@@ -239,6 +251,7 @@ def make_symbol(n: int, work: pathlib.Path, out_dir: pathlib.Path) -> dict:
     vowel_models.write_wav(pieces[0], consonant_models.consonant_alone(code, 2000 + 2 * n))
     vowel_models.write_wav(pieces[1], consonant_models.syllable(code, 2001 + 2 * n))
     facts = assemble(pieces, SYMBOL_GAP, work, f"{n}.mp3", out_dir)
+    del facts["spans"]
     facts.update(voice="formant synthesis", said="alone, then in a syllable with ɑː")
     return facts
 
@@ -262,8 +275,64 @@ def make_examples(n: int, entry: dict, work: pathlib.Path, out_dir: pathlib.Path
         spoken.append({"word": words[i], "voice": engine, "festival": " ".join(phones),
                        "espeak": transcriptions[i]})
     facts = assemble(pieces, WORD_GAP, work, f"{n}-{n}.mp3", out_dir)
+    write_index(out_dir / f"{n}-{n}.json", words, facts.pop("spans"), facts["duration"])
     facts.update(words=spoken)
     return facts
+
+
+def write_index(path: pathlib.Path, words: list[str], spans: list, duration: float) -> None:
+    """The words and where each is said, widened by SPAN_MARGIN but never past the middle of
+    the gap to the next word."""
+    if len(spans) != len(words):
+        raise SystemExit(f"{path.name}: {len(spans)} spoken pieces for {len(words)} words")
+    entries = []
+    for i, (word, (start, end)) in enumerate(zip(words, spans)):
+        low = (spans[i - 1][1] + start) / 2 if i else 0.0
+        high = (end + spans[i + 1][0]) / 2 if i + 1 < len(spans) else duration
+        entries.append({"word": word, "start": round(max(low, start - SPAN_MARGIN), 3),
+                        "end": round(min(high, end + SPAN_MARGIN), 3)})
+    text = json.dumps({"file": path.with_suffix(".mp3").name, "duration": duration,
+                       "words": entries}, ensure_ascii=False, indent=1)
+    path.write_text(text + "\n", encoding="utf-8")
+
+
+def spoken_spans(mp3: pathlib.Path, min_gap: float) -> tuple[list, float]:
+    """Stretches of sound in a committed recording, split at silences of min_gap seconds or
+    more (the gaps between words are WORD_GAP; a stop's closure inside a word is far shorter)."""
+    import numpy
+    rate, hop = 16000, 160
+    raw = subprocess.run(["ffmpeg", "-v", "error", "-i", str(mp3), "-ac", "1", "-ar", str(rate),
+                          "-f", "f32le", "-"], check=True, capture_output=True).stdout
+    x = numpy.frombuffer(raw, dtype=numpy.float32)
+    frames = len(x) // hop
+    power = (x[:frames * hop].reshape(frames, hop).astype(numpy.float64) ** 2).mean(axis=1)
+    # the words were cut where they fell below -45 dB; the gaps hold only the encoder's noise
+    loud = power > power.max() * 10 ** (-50 / 10)
+    spans, start, quiet = [], None, 0
+    for i, on in enumerate(loud):
+        if on:
+            if start is None:
+                start = i
+            quiet = 0
+            last = i
+        elif start is not None:
+            quiet += 1
+            if quiet * hop / rate >= min_gap:
+                spans.append((start * hop / rate, (last + 1) * hop / rate))
+                start = None
+    if start is not None:
+        spans.append((start * hop / rate, (last + 1) * hop / rate))
+    return spans, round(len(x) / rate, 3)
+
+
+def make_indexes(lessons: list, numbers, out_dir: pathlib.Path) -> None:
+    """Word indexes of the committed example recordings, found from their silences."""
+    for n in numbers:
+        words = [w["word"] for w in lessons[n]["words"]]
+        mp3 = out_dir / f"{n}-{n}.mp3"
+        spans, duration = spoken_spans(mp3, WORD_GAP * 0.6)
+        write_index(out_dir / f"{n}-{n}.json", words, spans, duration)
+    print(f"{len(list(numbers))} word indexes written")
 
 
 def check(lessons: list) -> None:
@@ -287,6 +356,8 @@ def main() -> None:
     parser.add_argument("--out-dir", type=pathlib.Path, default=ROOT / "assets" / "pho")
     parser.add_argument("--symbols-only", action="store_true",
                         help="remake only the symbol recordings n.mp3, keep the examples")
+    parser.add_argument("--index-only", action="store_true",
+                        help="write the word indexes n-n.json of the committed recordings")
     parser.add_argument("--check", action="store_true",
                         help="check the lesson words and the manifest, make nothing")
     args = parser.parse_args()
@@ -298,6 +369,9 @@ def main() -> None:
         check(lessons)
         return
     numbers = args.only if args.only else range(len(SOUNDS))
+    if args.index_only:
+        make_indexes(lessons, numbers, args.out_dir)
+        return
 
     manifest = {}
     if MANIFEST.exists() and (args.only or args.symbols_only):
