@@ -1,16 +1,17 @@
 // The playback workers. Every request starts one; the newest request wins: it asks the pass in
-// progress to stop, waits until that pass has left PlayMemory, then plays, while a worker whose
-// request has been overtaken ends without playing. At most one pass is ever inside PlayMemory,
-// which the shared stream reader and completion signal require.
+// progress (or a recording) to stop, waits until that pass has left PlayMemory, then plays,
+// while a worker whose request has been overtaken ends without playing. At most one pass is ever
+// inside PlayMemory, which the shared stream reader and completion signal require; the sound
+// turn that orders them is shared with the recorder.
 #include "mplay/PlayThread.h"
 
+#include "SoundTurn.h"
 #include "mplay/Player.h"
 
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
-#include <mutex>
 #include <new>
 #include <thread>
 #include <vector>
@@ -21,44 +22,12 @@ std::atomic<int> g_bRepeat{0};
 
 namespace {
 
-// Guards g_latestRequest, and orders the raising of g_stopPass by a new request against its
-// clearing by the pass that starts: a stop raised after a pass began always reaches that pass.
-std::mutex g_requestMutex;
-uint64_t g_latestRequest = 0;
-std::atomic<bool> g_stopPass{false};
-
-// Held by the worker whose pass is inside PlayMemory.
-std::mutex g_passMutex;
-
 std::atomic<PlayRequestHook> g_requestHook{nullptr};
 std::atomic<SpeedRequestHook> g_speedRequestHook{nullptr};
 std::atomic<int> g_runningWorkers{0};
 
 constexpr int kPauseSteps = 10;
 constexpr auto kPauseStep = std::chrono::milliseconds(100);
-
-uint64_t TakeRequest() {
-    std::lock_guard lock(g_requestMutex);
-    ++g_latestRequest;
-    g_stopPass.store(true);
-    WakePlayback();
-    return g_latestRequest;
-}
-
-bool IsNewest(uint64_t request) {
-    std::lock_guard lock(g_requestMutex);
-    return request == g_latestRequest;
-}
-
-// Called with g_passMutex held.
-bool BeginPass(uint64_t request) {
-    std::lock_guard lock(g_requestMutex);
-    if (request != g_latestRequest) {
-        return false;
-    }
-    g_stopPass.store(false);
-    return true;
-}
 
 // The file image is followed by one zero byte. False on any failure, which ends the worker
 // silently.
@@ -84,12 +53,12 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& image) {
 
 // False when a newer request has overtaken this one, before or during the pass.
 bool PlayPass(const std::vector<uint8_t>& image, uint64_t request, double speed) {
-    std::lock_guard pass(g_passMutex);
-    if (!BeginPass(request)) {
+    std::lock_guard pass(SoundTurnMutex());
+    if (!BeginSoundTurn(request)) {
         return false;
     }
-    PlayMemory(image.data(), static_cast<uint32_t>(image.size() - 1), &g_stopPass, speed);
-    return IsNewest(request);
+    PlayMemory(image.data(), static_cast<uint32_t>(image.size() - 1), &SoundTurnStopFlag(), speed);
+    return IsNewestSoundRequest(request);
 }
 
 // False when a newer request has overtaken this one.
@@ -98,7 +67,7 @@ bool Pause(uint64_t request) {
         if (g_bRepeat.load() == 0) {
             return true;
         }
-        if (!IsNewest(request)) {
+        if (!IsNewestSoundRequest(request)) {
             return false;
         }
         std::this_thread::sleep_for(kPauseStep);
@@ -136,7 +105,7 @@ void PlayThreadProc(std::string* path, double speed) {
         return;
     }
     ++g_runningWorkers;
-    RunWorker(std::move(owned), TakeRequest(), speed);
+    RunWorker(std::move(owned), TakeSoundRequest(), speed);
 }
 
 void StartPlayWorker(const std::string& path, double speed) {
@@ -148,7 +117,7 @@ void StartPlayWorker(const std::string& path, double speed) {
         hook(path);
         return;
     }
-    const uint64_t request = TakeRequest();
+    const uint64_t request = TakeSoundRequest();
     ++g_runningWorkers;
     try {
         std::thread(RunWorker, std::make_unique<std::string>(path), request, speed).detach();

@@ -1,7 +1,10 @@
 // sonavix-play [--speed S] FILE.mp3: plays the recording once through the sound device, as the
 // trainer does; S below 1 plays it slower with its pitch kept. Exit status 1 when the file
 // cannot be read or no device opens.
+// sonavix-play --record OUT.wav [--seconds N]: records from the default input, until the speech
+// has ended or for N seconds, into a 16 kHz mono WAV file.
 #include "ToolVersion.h"
+#include "record.h"
 
 #include "mplay/PlaySpeed.h"
 #include "mplay/Player.h"
@@ -20,12 +23,18 @@ namespace {
 
 const char kUsage[] =
     "Usage: sonavix-play [--speed S] FILE.mp3\n"
+    "       sonavix-play --record OUT.wav [--seconds N]\n"
     "\n"
     "Plays an MPEG-1/MPEG-2 Layer III recording once through the default sound device, as the\n"
     "trainer does, and returns when it has been heard.\n"
     "\n"
     "  --speed S  play at S times the recorded speed, from 0.25 to 2 (default 1); below 1, for\n"
     "             example 0.75 or 0.5, slower with the pitch kept\n"
+    "\n"
+    "With --record, records from the default input device as the trainer does: until about\n"
+    "0.7 s of silence after speech (at most 8 s), trimmed to 0.1 s of silence at each end; or,\n"
+    "with --seconds, for N seconds untrimmed. Writes 16-bit mono WAV at 16 kHz.\n"
+    "\n"
     "  --help     show this text\n"
     "  --version  show the version\n"
     "\n"
@@ -60,6 +69,13 @@ int BadUsage() {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc >= 2 && std::strcmp(argv[1], "--record") == 0) {
+        const int status = RunRecord(argc - 2, argv + 2);
+        if (status == 2) {
+            std::fputs(kUsage, stderr);
+        }
+        return status;
+    }
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
         std::fputs(kUsage, stdout);
         return 0;

@@ -7,89 +7,21 @@
 // its last frame, so that the end of a recording is heard whole before the worker closes the
 // device.
 #include "output/AudioDevice.h"
+#include "output/PortAudioLibrary.h"
 
-#include <alsa/asoundlib.h>
 #include <portaudio.h>
 
 #include <algorithm>
 #include <atomic>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <mutex>
-#include <unistd.h>
 
 namespace mplay {
 namespace {
 
 constexpr double kMinimumLatencySeconds = 0.1;
 
-// PortAudio is not thread-safe; every call into it goes through this lock.
-std::mutex g_paMutex;
-bool g_paReady = false;
-
 std::atomic<FirstSoundObserver> g_firstSoundObserver{nullptr};
-
-void IgnoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
-
-// ALSA and JACK describe every device they fail to probe on stderr, dozens of lines on a
-// machine without a sound card or server. ALSA takes an error handler; the JACK client library
-// prints while PortAudio connects, so stderr points at /dev/null for the length of the probe.
-class QuietStderr {
-  public:
-    QuietStderr() {
-        std::fflush(stderr);
-        m_saved = dup(STDERR_FILENO);
-        const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
-        if (m_saved >= 0 && null >= 0) {
-            dup2(null, STDERR_FILENO);
-        }
-        if (null >= 0) {
-            close(null);
-        }
-    }
-    ~QuietStderr() {
-        std::fflush(stderr);
-        if (m_saved >= 0) {
-            dup2(m_saved, STDERR_FILENO);
-            close(m_saved);
-        }
-    }
-    QuietStderr(const QuietStderr&) = delete;
-    QuietStderr& operator=(const QuietStderr&) = delete;
-
-  private:
-    int m_saved = -1;
-};
-
-// Before main, while the process has one thread: the environment must not change under a
-// thread that reads it. Probing must never start a JACK server.
-const bool g_librariesQuieted = [] {
-    snd_lib_error_set_handler(IgnoreAlsaError);
-    setenv("JACK_NO_START_SERVER", "1", 0);
-    return true;
-}();
-
-// Called with g_paMutex held.
-bool EnsurePortAudio() {
-    if (g_paReady) {
-        return true;
-    }
-    QuietStderr quiet;
-    g_paReady = Pa_Initialize() == paNoError;
-    return g_paReady;
-}
-
-// Called with g_paMutex held. PortAudio lists devices once, when it starts; a sound server
-// that came up since then is found only by starting it again.
-void ReprobePortAudio() {
-    if (g_paReady) {
-        Pa_Terminate();
-        g_paReady = false;
-    }
-    EnsurePortAudio();
-}
 
 PaDeviceIndex ToPaDevice(int device) {
     return device == AudioDevice::kDefaultDevice ? Pa_GetDefaultOutputDevice()
@@ -112,7 +44,7 @@ class PortAudioOutput final : public AudioOutput {
     PortAudioOutput(const PortAudioOutput&) = delete;
     PortAudioOutput& operator=(const PortAudioOutput&) = delete;
 
-    // Called with g_paMutex held.
+    // Called with PortAudioMutex held.
     bool Start(PaDeviceIndex device) {
         const PaDeviceInfo* info = Pa_GetDeviceInfo(device);
         if (info == nullptr) {
@@ -151,7 +83,7 @@ class PortAudioOutput final : public AudioOutput {
         slot.bytes = bytes;
         m_head.store(head + 1, std::memory_order_release);
         if (!m_started && m_stream != nullptr) {
-            std::lock_guard lock(g_paMutex);
+            std::lock_guard lock(PortAudioMutex());
             m_started = Pa_StartStream(m_stream) == paNoError;
             if (!m_started) {
                 m_failed.store(true);
@@ -167,7 +99,7 @@ class PortAudioOutput final : public AudioOutput {
         if (m_stream == nullptr) {
             return;
         }
-        std::lock_guard lock(g_paMutex);
+        std::lock_guard lock(PortAudioMutex());
         m_stopping.store(true);
         Pa_AbortStream(m_stream);
         Pa_CloseStream(m_stream);
@@ -273,18 +205,19 @@ class PortAudioOutput final : public AudioOutput {
 class PortAudioBackend final : public AudioDevice {
   public:
     bool HasDevice(int device) override {
-        std::lock_guard lock(g_paMutex);
+        std::lock_guard lock(PortAudioMutex());
         if (!EnsurePortAudio()) {
             return false;
         }
-        if (device == kDefaultDevice && !IsOutputDevice(ToPaDevice(device))) {
-            ReprobePortAudio();
+        if (device == kDefaultDevice && !IsOutputDevice(ToPaDevice(device)) &&
+            !ReprobePortAudio()) {
+            return false;
         }
-        return g_paReady && IsOutputDevice(ToPaDevice(device));
+        return IsOutputDevice(ToPaDevice(device));
     }
 
     int DeviceCount() override {
-        std::lock_guard lock(g_paMutex);
+        std::lock_guard lock(PortAudioMutex());
         return EnsurePortAudio() ? std::max(0, static_cast<int>(Pa_GetDeviceCount())) : 0;
     }
 
@@ -295,7 +228,7 @@ class PortAudioBackend final : public AudioDevice {
             return nullptr;
         }
         auto output = std::make_unique<PortAudioOutput>(onDone, format.sampleRate);
-        std::lock_guard lock(g_paMutex);
+        std::lock_guard lock(PortAudioMutex());
         if (!EnsurePortAudio()) {
             return nullptr;
         }
