@@ -4,9 +4,11 @@
 
 #include "lesson/DlgSonavix.h"
 
+#include "common/LessonSettings.h"
 #include "common/SymbolFont.h"
 #include "lesson/AppIcons.h"
 #include "lesson/DialogUnits.h"
+#include "lesson/FocusRing.h"
 #include "lesson/SymbolCatalogue.h"
 #include "lesson/SymbolCellDelegate.h"
 
@@ -57,6 +59,7 @@ enum class Kind {
     Link,
     WrappedLink,
     Combo,
+    Choice,
     Web
 };
 
@@ -95,6 +98,9 @@ constexpr Control kControls[] = {
     {"m_comboTheme", Kind::Combo, "", 362, 105, 109, 14},
     {"", Kind::Label, "发音举例：", 291, 129, 41, 8},
     {"m_web", Kind::Web, "", 7, 227, 599, 223},
+    // Added to the template in free space of the button frame.
+    {"", Kind::Label, "语速：", 403, 129, 24, 8},
+    {"m_comboSpeed", Kind::Choice, "", 429, 126, 42, 14},
 };
 
 static_assert(std::count_if(std::begin(kControls), std::end(kControls), [](const Control& c) {
@@ -145,6 +151,8 @@ QWidget* CreateControl(const Control& control, QWidget* parent) {
         combo->setEditable(true);
         return combo;
     }
+    case Kind::Choice:
+        return new QComboBox(parent);
     case Kind::Web: {
         auto* web = new QTextBrowser(parent);
         web->setOpenExternalLinks(true);
@@ -154,10 +162,11 @@ QWidget* CreateControl(const Control& control, QWidget* parent) {
     return nullptr;
 }
 
-QString LinkHtml(const QString& href, const QString& text) {
+void SetLink(QLabel* label, const QString& href, const QString& text) {
     // A little leading keeps each line's underline clear of the next line.
-    return QStringLiteral("<p style=\"line-height:125%\"><a href=\"%1\">%2</a></p>")
-        .arg(href, text);
+    label->setText(
+        QStringLiteral("<p style=\"line-height:125%\"><a href=\"%1\">%2</a></p>").arg(href, text));
+    label->setProperty("href", href); // what Space opens when the link has the focus
 }
 
 } // namespace
@@ -166,6 +175,8 @@ CDlgSonavix::CDlgSonavix(const QString& appDir, QWidget* parent)
     : QDialog(parent), m_paths(sonavix::ProgramPaths::Resolve(appDir)) {
     CreateControls();
     LoadSavedTheme();
+    m_nSpeed = sonavix::ReadSpeedPercent(m_paths);
+    m_comboSpeed->setCurrentIndex(m_comboSpeed->findData(m_nSpeed));
 }
 
 CDlgSonavix::~CDlgSonavix() {
@@ -211,18 +222,29 @@ void CDlgSonavix::CreateControls() {
     find(m_linkRecommend, "m_linkRecommend");
     find(m_comboTheme, "m_comboTheme");
     find(m_web, "m_web");
+    find(m_comboSpeed, "m_comboSpeed");
 
     m_btnLoopAll->hide();
     for (int theme = 1; theme <= 6; ++theme)
         m_comboTheme->addItem(QStringLiteral("界面主题 %1").arg(theme));
+    for (int percent : sonavix::kSpeedPercents)
+        m_comboSpeed->addItem(sonavix::SpeedLabel(percent), percent);
 
-    // Tab order of the template.
-    QWidget* const tabOrder[] = {m_listSymbols,  m_btnFirst,    m_btnPrev,     m_btnNext,
-                                 m_btnLast,      m_btnLoopPlay, m_btnLoopAll,  m_btnPlayExample,
-                                 m_editExamples, m_editRules,   m_editCurrent, m_btnReplay,
-                                 m_comboTheme,   m_web};
+    // Tab goes round in reading order: the list, the box and the buttons row by row, left to
+    // right, the choosers, the panes, the links and the home page. The text boxes pass Tab on
+    // instead of typing it, and the list leaves on Tab instead of stepping through its cells.
+    QWidget* const tabOrder[] = {m_listSymbols, m_editCurrent,  m_btnFirst,       m_btnLast,
+                                 m_btnPrev,     m_btnNext,      m_comboTheme,     m_btnReplay,
+                                 m_btnLoopPlay, m_btnLoopAll,   m_btnPlayExample, m_comboSpeed,
+                                 m_editRules,   m_editExamples, m_linkSite,       m_linkRecommend,
+                                 m_linkIntro,   m_web};
     for (size_t i = 1; i < std::size(tabOrder); ++i)
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
+    m_listSymbols->setTabKeyNavigation(false);
+    for (QTextEdit* edit : {m_editCurrent, m_editRules, m_editExamples})
+        edit->setTabChangesFocus(true);
+    for (QLabel* link : {m_linkIntro, m_linkSite, m_linkRecommend})
+        link->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
 
     // Message map.
     connect(m_btnLoopAll, &QPushButton::clicked, this, &CDlgSonavix::OnLoopAll);
@@ -234,11 +256,17 @@ void CDlgSonavix::CreateControls() {
     connect(m_btnPrev, &QPushButton::clicked, this, &CDlgSonavix::OnPrev);
     connect(m_btnReplay, &QPushButton::clicked, this, &CDlgSonavix::OnReplay);
     connect(m_comboTheme, &QComboBox::activated, this, &CDlgSonavix::OnSelchangeTheme);
+    connect(m_comboSpeed, &QComboBox::activated, this, &CDlgSonavix::OnSelchangeSpeed);
     for (QLabel* link : {m_linkIntro, m_linkSite, m_linkRecommend})
         connect(link, &QLabel::linkActivated, this,
                 [](const QString& href) { QDesktopServices::openUrl(QUrl(href)); });
-    // Application-wide: Enter and Escape close the window from whichever control has the focus,
-    // and the list's clicks are seen on its viewport.
+    // The list marks its current cell itself; every other control gets the ring.
+    m_focusRing = new sonavix::FocusRing(this);
+    m_focusRing->setObjectName(QStringLiteral("focusRing"));
+    m_focusRing->Exempt(m_listSymbols);
+    DescribeControls();
+    // Application-wide: the keys reach the window from whichever control has the focus, the
+    // list's clicks are seen on its viewport and the panes' double-clicks on theirs.
     qApp->installEventFilter(this);
 }
 
@@ -295,13 +323,13 @@ bool CDlgSonavix::OnInitDialog() {
     SelectCurrent();
 
     const QString home = QUrl::fromLocalFile(m_paths.HomePage()).toString();
-    m_linkIntro->setText(LinkHtml(home + QStringLiteral("#about"),
-                                  QStringLiteral("Sonavix 美语音标训练<br>课程：Sonavix 课程组编写"
-                                                 "<br>作者：Sonavix 开发组<br>联系：见主页"
-                                                 "“关于”一节")));
-    m_linkSite->setText(LinkHtml(home, QStringLiteral("Sonavix 主页")));
-    m_linkRecommend->setText(
-        LinkHtml(home + QStringLiteral("#usage"), QStringLiteral("推荐：使用说明与音标表")));
+    SetLink(m_linkIntro, home + QStringLiteral("#about"),
+            QStringLiteral("Sonavix 美语音标训练<br>课程：Sonavix 课程组编写"
+                           "<br>作者：Sonavix 开发组<br>联系：见主页"
+                           "“关于”一节"));
+    SetLink(m_linkSite, home, QStringLiteral("Sonavix 主页"));
+    SetLink(m_linkRecommend, home + QStringLiteral("#usage"),
+            QStringLiteral("推荐：使用说明与音标表"));
 
     m_comboTheme->setCurrentIndex(m_nTheme >= 1 && m_nTheme <= 6 ? m_nTheme - 1 : -1);
     NavigateHome();
@@ -324,9 +352,18 @@ bool CDlgSonavix::eventFilter(QObject* watched, QEvent* event) {
             OnClickList(mouse->position().toPoint());
         return false;
     }
+    if (event->type() == QEvent::MouseButtonDblClick &&
+        (watched == m_editRules->viewport() || watched == m_editExamples->viewport())) {
+        if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+            OpenReader(watched == m_editExamples->viewport());
+            return true;
+        }
+        return false;
+    }
     if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
         static_cast<QWidget*>(watched)->window() == this) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
+        const auto* keyEvent = static_cast<QKeyEvent*>(event);
+        const int key = keyEvent->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             accept();
             return true;
@@ -335,6 +372,19 @@ bool CDlgSonavix::eventFilter(QObject* watched, QEvent* event) {
             reject();
             return true;
         }
+        // The list's own keys would move its current cell without playing: the window's take
+        // their place. Elsewhere a key is the window's only when the control it was pressed in
+        // has no use for it and passes it up (the text boxes keep their typing and scrolling,
+        // the choosers their choosing, a button its Space).
+        if (watched == m_listSymbols)
+            return OnListKey(*keyEvent);
+        if (key == Qt::Key_Space && keyEvent->modifiers() == Qt::NoModifier &&
+            watched->property("href").isValid()) {
+            QDesktopServices::openUrl(QUrl(watched->property("href").toString()));
+            return true;
+        }
+        if (watched == this)
+            return OnCommandKey(*keyEvent);
     }
     return QDialog::eventFilter(watched, event);
 }

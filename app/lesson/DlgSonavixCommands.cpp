@@ -4,7 +4,9 @@
 
 #include "lesson/DlgSonavix.h"
 
+#include "common/LessonSettings.h"
 #include "common/SymbolFont.h"
+#include "lesson/ReaderWindow.h"
 #include "lesson/SymbolCatalogue.h"
 #include "rtf/RtfReader.h"
 
@@ -13,11 +15,13 @@
 #include <algorithm>
 
 #include <QAbstractTextDocumentLayout>
+#include <QComboBox>
 #include <QFile>
 #include <QFontMetrics>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTableWidget>
+#include <QTextBrowser>
 #include <QTextEdit>
 
 namespace {
@@ -47,7 +51,7 @@ QString CDlgSonavix::MediaPath(const QString& file) const {
 }
 
 void CDlgSonavix::StartWorker(const QString& path) const {
-    mplay::StartPlayWorker(QFile::encodeName(path).toStdString());
+    mplay::StartPlayWorker(QFile::encodeName(path).toStdString(), PlaybackSpeed());
 }
 
 bool CDlgSonavix::LoadDocument(const QString& path, QTextEdit* pane) {
@@ -70,7 +74,16 @@ void CDlgSonavix::SelectCurrent() {
     mplay::g_bRepeat.store(0);
     StartWorker(MediaPath(sonavix::RecordingFile(n)));
     LoadDocument(MediaPath(sonavix::ExamplesFile(n)), m_editExamples);
+    DescribeCurrent();
+    RefreshReader();
     m_listSymbols->setFocus();
+    SyncCurrentCell();
+}
+
+void CDlgSonavix::SyncCurrentCell() {
+    const sonavix::SymbolPlace place = sonavix::PlaceOf(m_nCurrent);
+    if (place.row >= 0 && m_listSymbols->rowCount() > place.row)
+        m_listSymbols->setCurrentCell(place.row, place.index + 1);
 }
 
 void CDlgSonavix::OnFirst() {
@@ -94,12 +107,25 @@ void CDlgSonavix::OnPrev() {
     SelectCurrent();
 }
 
+void CDlgSonavix::OnRowUp() {
+    m_nCurrent = sonavix::SymbolInRow(m_nCurrent, -1);
+    SelectCurrent();
+}
+
+void CDlgSonavix::OnRowDown() {
+    m_nCurrent = sonavix::SymbolInRow(m_nCurrent, +1);
+    SelectCurrent();
+}
+
 void CDlgSonavix::OnReplay() {
     SelectCurrent();
 }
 
 void CDlgSonavix::OnClickList(const QPoint& pos) {
     // Only a point on a cell counts; the space below the rows and column 0 (zero wide) never do.
+    // The press has moved the list's current cell; it goes back to the current symbol whatever
+    // the click does.
+    SyncCurrentCell();
     const QModelIndex index = m_listSymbols->indexAt(pos);
     if (!index.isValid() || m_listSymbols->columnWidth(index.column()) == 0)
         return;
@@ -122,12 +148,14 @@ void CDlgSonavix::OnLoopPlay() {
     const QString caption = m_btnLoopPlay->text();
     if (caption == kLoopPlay) {
         m_btnLoopPlay->setText(kStop);
+        DescribeLoopButton();
         m_btnLoopAll->setEnabled(false);
         mplay::g_bRepeat.store(1);
         StartWorker(MediaPath(sonavix::RecordingFile(m_nCurrent)));
     } else if (caption == kStop) {
         mplay::g_bRepeat.store(0);
         m_btnLoopPlay->setText(kLoopPlay);
+        DescribeLoopButton();
         m_btnLoopAll->setEnabled(true);
     }
 }
@@ -147,4 +175,49 @@ void CDlgSonavix::OnLoopAll() {
         m_btnLoopAll->setText(kLoopAll);
         m_btnLoopPlay->setEnabled(true);
     }
+}
+
+double CDlgSonavix::PlaybackSpeed() const {
+    return sonavix::SpeedFactor(m_nSpeed);
+}
+
+void CDlgSonavix::SetSpeedPercent(int percent) {
+    m_nSpeed = sonavix::KnownSpeedPercent(percent);
+    m_comboSpeed->setCurrentIndex(m_comboSpeed->findData(m_nSpeed));
+    // As with the theme: nothing to tell the user if the file cannot be written.
+    sonavix::WriteSpeedPercent(m_paths, m_nSpeed);
+    emit playbackSpeedChanged(PlaybackSpeed());
+}
+
+void CDlgSonavix::OnSelchangeSpeed() {
+    SetSpeedPercent(m_comboSpeed->currentData().toInt());
+}
+
+void CDlgSonavix::OnStepSpeed() {
+    SetSpeedPercent(sonavix::NextSpeedPercent(m_nSpeed));
+}
+
+void CDlgSonavix::OpenReader(bool atExamples) {
+    if (m_reader == nullptr) {
+        m_reader = new sonavix::ReaderWindow(sonavix::ReadZoomPercent(m_paths), this);
+        connect(m_reader, &sonavix::ReaderWindow::zoomChanged, this,
+                [this](int percent) { sonavix::WriteZoomPercent(m_paths, percent); });
+        connect(m_reader, &sonavix::ReaderWindow::previousRequested, this, &CDlgSonavix::OnPrev);
+        connect(m_reader, &sonavix::ReaderWindow::nextRequested, this, &CDlgSonavix::OnNext);
+        connect(m_reader, &sonavix::ReaderWindow::replayRequested, this, &CDlgSonavix::OnReplay);
+    }
+    m_reader->show();
+    RefreshReader();
+    m_reader->ScrollTo(atExamples ? sonavix::ReaderWindow::Section::Examples
+                                  : sonavix::ReaderWindow::Section::Rules);
+    m_reader->raise();
+    m_reader->activateWindow();
+    m_reader->View()->setFocus();
+}
+
+void CDlgSonavix::RefreshReader() {
+    if (m_reader == nullptr || !m_reader->isVisible())
+        return;
+    m_reader->ShowDocuments(sonavix::SpokenName(m_nCurrent), *m_editRules->document(),
+                            *m_editExamples->document());
 }

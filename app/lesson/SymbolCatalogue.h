@@ -18,6 +18,13 @@ inline constexpr int kListColumns = 16;
 struct SymbolRow {
     const char* label; // UTF-8 caption left of the row
     std::span<const char* const> codes;
+    std::span<const char* const> ipa; // UTF-8, one per code
+};
+
+// Where symbol n stands: its row and its index in the row (column index + 1 of the list).
+struct SymbolPlace {
+    int row;
+    int index;
 };
 
 // The rows in list order; numbers run row by row, left to right, from 0.
@@ -25,6 +32,19 @@ const std::array<SymbolRow, kRowCount>& SymbolRows();
 
 // All codes in catalogue order.
 QStringList SymbolCodes();
+
+// {-1, -1} for a number outside 0..44.
+SymbolPlace PlaceOf(int n);
+// The number of the symbol at index of row, or -1 where the row has no such cell.
+int NumberAt(int row, int index);
+// The row's caption without its colon ("短元音"); empty outside 0..4.
+QString RowName(int row);
+// What a screen reader says for symbol n: its row and its IPA ("短元音 ɪ"); empty outside 0..44.
+QString SpokenName(int n);
+
+// The symbol delta rows above (negative) or below n at the same index, or the row's last symbol
+// where that row is shorter; n itself when there is no such row (no wrap-around).
+int SymbolInRow(int n, int rowDelta);
 
 // Index of the first entry equal to code as a whole (case-sensitive), or -1.
 int FindSymbol(const QStringList& codes, const QString& code);

@@ -41,22 +41,32 @@ QByteArray RtfWithText(const char* text) {
 namespace {
 std::mutex g_mutex;
 std::vector<std::string> g_requests;
-void Record(const std::string& path) {
+std::vector<double> g_speeds;
+void Record(const std::string& path, double speed) {
     std::lock_guard lock(g_mutex);
     g_requests.push_back(path);
+    g_speeds.push_back(speed);
 }
 } // namespace
 
 void PlayRequests::Install() {
-    mplay::SetPlayRequestHook(Record);
+    mplay::SetSpeedRequestHook(Record);
 }
 
 void PlayRequests::Clear() {
     std::lock_guard lock(g_mutex);
     g_requests.clear();
+    g_speeds.clear();
 }
 
 std::vector<std::string> PlayRequests::Take() {
     std::lock_guard lock(g_mutex);
+    g_speeds.clear();
     return std::exchange(g_requests, {});
+}
+
+std::vector<double> PlayRequests::TakeSpeeds() {
+    std::lock_guard lock(g_mutex);
+    g_requests.clear();
+    return std::exchange(g_speeds, {});
 }

@@ -32,4 +32,6 @@ struct PlayRequests {
     static void Install();
     static void Clear();
     static std::vector<std::string> Take();
+    // The speeds of the same requests, taken with them.
+    static std::vector<double> TakeSpeeds();
 };
