@@ -5,6 +5,7 @@
 #include "lesson/DlgSonavix.h"
 
 #include "common/SymbolFont.h"
+#include "drill/DlgDrill.h"
 #include "lesson/AppIcons.h"
 #include "lesson/DialogUnits.h"
 #include "lesson/SymbolCatalogue.h"
@@ -20,6 +21,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTableWidget>
 #include <QTextBrowser>
 #include <QTextEdit>
@@ -95,6 +97,7 @@ constexpr Control kControls[] = {
     {"m_comboTheme", Kind::Combo, "", 362, 105, 109, 14},
     {"", Kind::Label, "发音举例：", 291, 129, 41, 8},
     {"m_web", Kind::Web, "", 7, 227, 599, 223},
+    {"m_btnDrill", Kind::Button, "辨音练习 (D)", 417, 126, 54, 14},
 };
 
 static_assert(std::count_if(std::begin(kControls), std::end(kControls), [](const Control& c) {
@@ -234,6 +237,10 @@ void CDlgSonavix::CreateControls() {
     connect(m_btnPrev, &QPushButton::clicked, this, &CDlgSonavix::OnPrev);
     connect(m_btnReplay, &QPushButton::clicked, this, &CDlgSonavix::OnReplay);
     connect(m_comboTheme, &QComboBox::activated, this, &CDlgSonavix::OnSelchangeTheme);
+    connect(findChild<QPushButton*>(QStringLiteral("m_btnDrill"), Qt::FindDirectChildrenOnly),
+            &QPushButton::clicked, this, &CDlgSonavix::OnDrill);
+    connect(new QShortcut(QKeySequence(Qt::Key_D), this), &QShortcut::activated, this,
+            &CDlgSonavix::OnDrill);
     for (QLabel* link : {m_linkIntro, m_linkSite, m_linkRecommend})
         connect(link, &QLabel::linkActivated, this,
                 [](const QString& href) { QDesktopServices::openUrl(QUrl(href)); });
@@ -337,4 +344,14 @@ bool CDlgSonavix::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     return QDialog::eventFilter(watched, event);
+}
+
+void CDlgSonavix::OnDrill() {
+    if (!m_drill)
+        m_drill = new sonavix::drill::DlgDrill(
+            m_paths.Data(QStringLiteral("pairs")),
+            m_paths.LearnerDataDir() + QStringLiteral("progress.sqlite"), this);
+    m_drill->show();
+    m_drill->raise();
+    m_drill->activateWindow();
 }

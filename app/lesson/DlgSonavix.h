@@ -16,6 +16,9 @@ class QPushButton;
 class QTableWidget;
 class QTextBrowser;
 class QTextEdit;
+namespace sonavix::drill {
+class DlgDrill;
+}
 
 class CDlgSonavix : public QDialog {
     Q_OBJECT
@@ -40,6 +43,8 @@ class CDlgSonavix : public QDialog {
     void OnLoopPlay();
     void OnPlayExample();
     void OnLoopAll();
+    // Opens the minimal-pair drills (button and key D).
+    void OnDrill();
 
     // Themes (DlgSonavixTheme.cpp).
     void ApplyTheme();
@@ -91,4 +96,5 @@ class CDlgSonavix : public QDialog {
 
     const sonavix::ProgramPaths m_paths;
     bool m_bWindowCreated = false;
+    sonavix::drill::DlgDrill* m_drill = nullptr;
 };
