@@ -156,9 +156,11 @@ def main():
             xrt_in = min(r["x_realtime_in"] for r in sel)
             first = [r["first_sound_ms"] for r in sel if r["first_sound_ms"] is not None]
             worst_first = max(first) if first else None
+            # The median: a single run's wall time on a shared machine mostly measures the others.
+            median_first = statistics.median(first) if first else None
             summary[(method, speed)] = {"length_pct": worst_len, "f0_pct": worst_f0,
                                         "hnr_db": hnr, "step_ratio": step, "x_realtime": xrt,
-                                        "first_sound_ms": worst_first}
+                                        "first_sound_ms": median_first}
             first_text = f"{statistics.median(first):6.1f} / {worst_first:5.1f}" if first else ""
             bounded = [r["limited"] for r in sel if r["limited"] is not None]
             values = sum(2 * len(read_wav(r["path"])[0]) for r in sel) if bounded else 0
@@ -173,9 +175,9 @@ def main():
           "median / slowest)")
 
     print(f"Goals: length within {GOALS['length_pct']} %, F0 within {GOALS['f0_pct']} %, no step "
-          f"above the original's largest, >= {GOALS['x_realtime']:g}x realtime, first sound work "
-          f"< {GOALS['first_sound_ms']:g} ms (the device's own start comes on top: see "
-          "sonavix-latency --speed)")
+          f"above the original's largest, >= {GOALS['x_realtime']:g}x realtime (slowest file), "
+          f"first sound work < {GOALS['first_sound_ms']:g} ms (median; the device's own start "
+          "comes on top: see sonavix-latency --speed); length, F0 and steps on the worst file")
     passing = []
     for engine in ENGINES:
         method = f"sonavix {engine}"

@@ -158,6 +158,16 @@ WavReadResult ReadWavFile(const std::string& path) {
     if (!in) {
         return Fail("cannot open the file");
     }
+    // A regular file's size is known at once; the loop below still bounds a pipe or a file that
+    // grows while it is read.
+    if (std::fseek(in, 0, SEEK_END) == 0) {
+        const long end = std::ftell(in);
+        if (end > static_cast<long>(kMaxWavFileBytes)) {
+            std::fclose(in);
+            return Fail("file too large");
+        }
+        std::rewind(in);
+    }
     std::vector<uint8_t> bytes;
     uint8_t block[1 << 16];
     size_t got;

@@ -3,6 +3,8 @@
 // and says what it should: a symbol file two sayings, an examples file one burst per listed word,
 // and those words are the ones the lesson source lists.
 
+#include "temp_dir.h"
+
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -289,8 +291,11 @@ TEST_P(Recording, OurDecoderMatchesAnIndependentOne) {
         GTEST_SKIP() << "sonavix-decode is not built";
     const std::string mp3 = path();
     const Pcm reference = decodeWithFfmpeg(mp3);
-    const Pcm ours = decodeWithSonavix(mp3, ::testing::TempDir() + "recording_" +
-                                                fileOf(symbol(), examples()) + ".wav");
+    // A directory of its own: checkouts tested side by side share the temporary directory.
+    const std::string dir = MakeTempDir("sonavix-recording-");
+    ASSERT_FALSE(dir.empty());
+    const Pcm ours = decodeWithSonavix(mp3, dir + "/" + fileOf(symbol(), examples()) + ".wav");
+    std::filesystem::remove_all(dir);
     ASSERT_EQ(ours.channels, 2) << mp3;
     EXPECT_EQ(ours.rate, reference.rate) << mp3;
     // Ours adds only the encoder's delay, its padding and the silent tag frame.

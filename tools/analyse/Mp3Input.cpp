@@ -56,5 +56,6 @@ bool DecodeMp3(const std::vector<uint8_t>& bytes, sonavix::speech::Sound& sound)
         const int sum = sink.values[2 * i] + sink.values[2 * i + 1];
         sound.samples[i] = static_cast<float>(sum) / 65536.0f;
     }
-    return true;
+    // Bytes that merely look like a frame header decode to nothing: no audio is not a recording.
+    return !sound.samples.empty();
 }

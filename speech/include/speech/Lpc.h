@@ -12,10 +12,6 @@ std::vector<double> BurgLpc(std::span<const double> x, int order);
 // The roots of the polynomial c[0] z^n + c[1] z^(n-1) + ... + c[n] (c[0] != 0).
 std::vector<std::complex<double>> PolynomialRoots(std::span<const double> c);
 
-} // namespace sonavix::speech
-
-namespace sonavix::speech {
-
 // Discrete all-pole model (El-Jaroudi and Makhoul 1991): the prediction polynomial (a[0] = 1)
 // fitted to spectral samples only, here a voice's harmonics, by minimising the Itakura-Saito
 // distance at those frequencies. frequencies are in radians per sample, in (0, pi); powers > 0.
