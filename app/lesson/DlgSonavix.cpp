@@ -6,6 +6,7 @@
 
 #include "common/LessonSettings.h"
 #include "common/SymbolFont.h"
+#include "drill/DlgDrill.h"
 #include "lesson/AppIcons.h"
 #include "lesson/DialogUnits.h"
 #include "lesson/FocusRing.h"
@@ -22,6 +23,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTableWidget>
 #include <QTextBrowser>
 #include <QTextEdit>
@@ -101,6 +103,7 @@ constexpr Control kControls[] = {
     // Added to the template in free space of the button frame.
     {"", Kind::Label, "语速：", 403, 129, 24, 8},
     {"m_comboSpeed", Kind::Choice, "", 429, 126, 42, 14},
+    {"m_btnDrill", Kind::Button, "辨音练习 (D)", 299, 126, 54, 14},
 };
 
 static_assert(std::count_if(std::begin(kControls), std::end(kControls), [](const Control& c) {
@@ -257,6 +260,10 @@ void CDlgSonavix::CreateControls() {
     connect(m_btnReplay, &QPushButton::clicked, this, &CDlgSonavix::OnReplay);
     connect(m_comboTheme, &QComboBox::activated, this, &CDlgSonavix::OnSelchangeTheme);
     connect(m_comboSpeed, &QComboBox::activated, this, &CDlgSonavix::OnSelchangeSpeed);
+    connect(findChild<QPushButton*>(QStringLiteral("m_btnDrill"), Qt::FindDirectChildrenOnly),
+            &QPushButton::clicked, this, &CDlgSonavix::OnDrill);
+    // The D key comes through OnCommandKey.
+    connect(this, &CDlgSonavix::openDrillRequested, this, &CDlgSonavix::OnDrill);
     for (QLabel* link : {m_linkIntro, m_linkSite, m_linkRecommend})
         connect(link, &QLabel::linkActivated, this,
                 [](const QString& href) { QDesktopServices::openUrl(QUrl(href)); });
@@ -387,4 +394,14 @@ bool CDlgSonavix::eventFilter(QObject* watched, QEvent* event) {
             return OnCommandKey(*keyEvent);
     }
     return QDialog::eventFilter(watched, event);
+}
+
+void CDlgSonavix::OnDrill() {
+    if (!m_drill)
+        m_drill = new sonavix::drill::DlgDrill(
+            m_paths.Data(QStringLiteral("pairs")),
+            m_paths.LearnerDataDir() + QStringLiteral("progress.sqlite"), this);
+    m_drill->show();
+    m_drill->raise();
+    m_drill->activateWindow();
 }

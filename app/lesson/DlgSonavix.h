@@ -24,6 +24,9 @@ class QPushButton;
 class QTableWidget;
 class QTextBrowser;
 class QTextEdit;
+namespace sonavix::drill {
+class DlgDrill;
+}
 
 class CDlgSonavix : public QDialog {
     Q_OBJECT
@@ -62,6 +65,8 @@ class CDlgSonavix : public QDialog {
     void OnStepSpeed();
     // Opens (or raises) the reader on the current symbol's documents, at one of them.
     void OpenReader(bool atExamples = false);
+    // Opens the minimal-pair drills (button and key D).
+    void OnDrill();
 
     // Themes (DlgSonavixTheme.cpp).
     void ApplyTheme();
@@ -134,4 +139,5 @@ class CDlgSonavix : public QDialog {
 
     const sonavix::ProgramPaths m_paths;
     bool m_bWindowCreated = false;
+    sonavix::drill::DlgDrill* m_drill = nullptr;
 };
