@@ -6,8 +6,8 @@
 
 #include "mplay/PlayThread.h"
 #include "mplay/Recorder.h"
-#include "speech/WavFile.h"
 #include "recognise/Recogniser.h"
+#include "speech/WavFile.h"
 
 #include <QDir>
 #include <QFile>
