@@ -103,7 +103,7 @@ constexpr Control kControls[] = {
     // Added to the template in free space of the button frame.
     {"", Kind::Label, "语速：", 403, 129, 24, 8},
     {"m_comboSpeed", Kind::Choice, "", 429, 126, 42, 14},
-    {"m_btnDrill", Kind::Button, "辨音练习 (D)", 299, 126, 54, 14},
+    {"m_btnDrill", Kind::Button, "辨音练习 (D)", 480, 104, 64, 14},
 };
 
 static_assert(std::count_if(std::begin(kControls), std::end(kControls), [](const Control& c) {
