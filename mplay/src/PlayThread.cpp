@@ -1,8 +1,8 @@
 // The playback workers. Every request starts one; the newest request wins: it asks the pass in
 // progress (or a recording) to stop, waits until that pass has left PlayMemory, then plays,
 // while a worker whose request has been overtaken ends without playing. At most one pass is ever
-// inside PlayMemory, which the shared stream reader and completion signal require; the sound
-// turn that orders them is shared with the recorder.
+// inside PlayMemory or PlaySamples, which the shared stream reader and completion signal
+// require; the sound turn that orders them is shared with the recorder.
 #include "mplay/PlayThread.h"
 
 #include "SoundTurn.h"
@@ -24,6 +24,7 @@ namespace {
 
 std::atomic<PlayRequestHook> g_requestHook{nullptr};
 std::atomic<SpeedRequestHook> g_speedRequestHook{nullptr};
+std::atomic<SamplesRequestHook> g_samplesRequestHook{nullptr};
 std::atomic<int> g_runningWorkers{0};
 
 constexpr int kPauseSteps = 10;
@@ -51,14 +52,21 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& image) {
     return std::fread(image.data(), 1, wanted, file.get()) == wanted;
 }
 
-// False when a newer request has overtaken this one, before or during the pass.
-bool PlayPass(const std::vector<uint8_t>& image, uint64_t request, double speed) {
+// Runs play(stop flag) once the request's turn has come. False when a newer request has
+// overtaken this one, before or during the pass.
+template <class Play> bool TakeTurn(uint64_t request, Play&& play) {
     std::lock_guard pass(SoundTurnMutex());
     if (!BeginSoundTurn(request)) {
         return false;
     }
-    PlayMemory(image.data(), static_cast<uint32_t>(image.size() - 1), &SoundTurnStopFlag(), speed);
+    play(&SoundTurnStopFlag());
     return IsNewestSoundRequest(request);
+}
+
+bool PlayPass(const std::vector<uint8_t>& image, uint64_t request, double speed) {
+    return TakeTurn(request, [&](const std::atomic<bool>* stop) {
+        PlayMemory(image.data(), static_cast<uint32_t>(image.size() - 1), stop, speed);
+    });
 }
 
 // False when a newer request has overtaken this one.
@@ -91,10 +99,24 @@ void PlayFile(std::unique_ptr<std::string> path, uint64_t request, double speed)
     }
 }
 
-// Counted out only once the path and the file image have been freed.
-void RunWorker(std::unique_ptr<std::string> path, uint64_t request, double speed) {
-    PlayFile(std::move(path), request, speed);
-    --g_runningWorkers;
+// Takes a request and runs work(request) on a detached worker, counted while it lives. work
+// moves what it owns into its own scope, so that it is freed before the worker is counted out.
+template <class Work> void StartWorker(Work work) {
+    const uint64_t request = TakeSoundRequest();
+    ++g_runningWorkers;
+    try {
+        std::thread(
+            [](Work owned, uint64_t taken) {
+                std::move(owned)(taken);
+                --g_runningWorkers;
+            },
+            std::move(work), request)
+            .detach();
+    } catch (...) {
+        --g_runningWorkers;
+        // No thread to be had (or no memory for what it would own): the request is dropped,
+        // silently like every other playback failure.
+    }
 }
 
 } // namespace
@@ -105,7 +127,8 @@ void PlayThreadProc(std::string* path, double speed) {
         return;
     }
     ++g_runningWorkers;
-    RunWorker(std::move(owned), TakeSoundRequest(), speed);
+    PlayFile(std::move(owned), TakeSoundRequest(), speed);
+    --g_runningWorkers;
 }
 
 void StartPlayWorker(const std::string& path, double speed) {
@@ -117,15 +140,26 @@ void StartPlayWorker(const std::string& path, double speed) {
         hook(path);
         return;
     }
-    const uint64_t request = TakeSoundRequest();
-    ++g_runningWorkers;
     try {
-        std::thread(RunWorker, std::make_unique<std::string>(path), request, speed).detach();
-    } catch (...) {
-        --g_runningWorkers;
-        // No thread to be had (or no memory for the path): the request is dropped, silently
-        // like every other playback failure.
+        StartWorker([owned = std::make_unique<std::string>(path), speed](uint64_t request) mutable {
+            PlayFile(std::move(owned), request, speed);
+        });
+    } catch (const std::bad_alloc&) {
+        // No memory for the path: dropped like a request without a thread.
     }
+}
+
+void StartSamplesWorker(std::vector<int16_t> mono, uint32_t rate, double speed) {
+    if (SamplesRequestHook hook = g_samplesRequestHook.load()) {
+        hook(mono, rate, speed);
+        return;
+    }
+    StartWorker([samples = std::move(mono), rate, speed](uint64_t request) mutable {
+        const std::vector<int16_t> owned = std::move(samples);
+        TakeTurn(request, [&](const std::atomic<bool>* stop) {
+            PlaySamples(owned.data(), owned.size(), rate, stop, speed);
+        });
+    });
 }
 
 int RunningWorkerCount() {
@@ -138,6 +172,10 @@ void SetPlayRequestHook(PlayRequestHook hook) {
 
 void SetSpeedRequestHook(SpeedRequestHook hook) {
     g_speedRequestHook.store(hook);
+}
+
+void SetSamplesRequestHook(SamplesRequestHook hook) {
+    g_samplesRequestHook.store(hook);
 }
 
 } // namespace mplay

@@ -1,6 +1,6 @@
-// One sound at a time: a recording stops the playback in progress, a playback request stops the
-// recording, and whichever was asked for last wins, never with the output and the input open
-// at once. Run under ThreadSanitizer as well.
+// One sound at a time: a recording stops the playback in progress (a file's or samples'), a
+// playback request stops the recording, and whichever was asked for last wins, never with the
+// output and the input open at once. Run under ThreadSanitizer as well.
 #include "paced_device.h"
 #include "playback_media.h"
 #include "scripted_capture.h"
@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -114,6 +115,15 @@ TEST_F(SoundTurnTest, AStormOfRequestsEndsWithTheLastAndNeverOverlaps) {
                 << "output and input were open at once";
         }
     }
+}
+
+TEST_F(SoundTurnTest, ARecordingCutsSamplesShort) {
+    mplay::StartSamplesWorker(std::vector<int16_t>(5 * 16000, 1000), 16000);
+    ASSERT_TRUE(m_output.WaitFor([](const Passes& p) { return !p.empty(); }, 3s));
+    mplay::Recorder recorder;
+    recorder.Start({.useEndpointer = false}, [](mplay::Recording) {});
+    EXPECT_TRUE(m_output.WaitFor(
+        [](const Passes& p) { return p.size() == 1 && p[0].stopped && !p[0].drained; }, 1s));
 }
 
 } // namespace

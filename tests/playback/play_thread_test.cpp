@@ -13,7 +13,9 @@
 #include <atomic>
 #include <cstring>
 #include <thread>
+#include <tuple>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -274,6 +276,46 @@ TEST_F(PlayThreadTest, AStormOfRequestsAtMixedSpeedsPlaysOnlyTheLastToItsEnd) {
     EXPECT_EQ(Drained(passes), 1);
     EXPECT_TRUE(passes.back().drained);
     EXPECT_EQ(passes.back().sampleRate, 22050u);
+}
+
+std::vector<std::tuple<size_t, uint32_t, double>> g_samplesHooked;
+void SamplesHook(const std::vector<int16_t>& mono, uint32_t rate, double speed) {
+    g_samplesHooked.emplace_back(mono.size(), rate, speed);
+}
+
+TEST_F(PlayThreadTest, TheSamplesRequestHookTakesTheSamplesInsteadOfAWorker) {
+    PacedDevice device(kSpeed);
+    mplay::SetSamplesRequestHook(&SamplesHook);
+    mplay::StartSamplesWorker(std::vector<int16_t>(800), 16000);
+    mplay::StartSamplesWorker({}, 22050, 0.5);
+    mplay::SetSamplesRequestHook(nullptr);
+    const std::vector<std::tuple<size_t, uint32_t, double>> expected = {{800, 16000, 1.0},
+                                                                        {0, 22050, 0.5}};
+    EXPECT_EQ(g_samplesHooked, expected);
+    EXPECT_EQ(mplay::RunningWorkerCount(), 0);
+    EXPECT_TRUE(device.Passes().empty());
+}
+
+TEST_F(PlayThreadTest, SamplesPlayOnceWhateverTheRepetitionAndAFileCutsThemShort) {
+    PacedDevice device(1);
+    mplay::g_bRepeat = 1;
+    mplay::StartSamplesWorker(std::vector<int16_t>(1600, 100), 16000);
+    ASSERT_TRUE(WorkersEnd(3s)) << "the samples repeated";
+    mplay::g_bRepeat = 0;
+    mplay::StartSamplesWorker(std::vector<int16_t>(5 * 16000, 100), 16000, 0.75);
+    ASSERT_TRUE(
+        device.WaitFor([](const Passes& p) { return p.size() == 2 && p[1].queued >= 2; }, 5s));
+    const auto request = PacedDevice::Clock::now();
+    mplay::StartPlayWorker(s_other);
+    ASSERT_TRUE(WorkersEnd(5s));
+    const Passes passes = device.Passes();
+    ASSERT_EQ(passes.size(), 3u);
+    EXPECT_TRUE(passes[0].drained);
+    EXPECT_EQ(passes[0].sampleRate, 16000u);
+    EXPECT_FALSE(passes[1].drained);
+    EXPECT_LT(passes[1].stoppedAt - request, 200ms);
+    EXPECT_TRUE(passes[2].drained);
+    EXPECT_EQ(device.MaxOpenAtOnce(), 1);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
-// PlayMemory against the scripted device: the device gets exactly the decoded PCM, in order,
-// and the playback ends when the sound has; the failure message appears once per failed pass.
+// PlayMemory and PlaySamples against the scripted device: the device gets exactly the decoded
+// PCM (the samples on both channels), in order, and the playback ends when the sound has; the
+// failure message appears once per failed pass.
 #include "playback_media.h"
 #include "scripted_device.h"
 
@@ -167,6 +168,30 @@ TEST_F(PlayMemoryTest, SlowerPassesLastTheirStretchedLengthAndEndWhenTheSoundHas
         }
         EXPECT_DOUBLE_EQ(device.stoppedAtMs, 1000.0 * static_cast<double>(stretched) / 44100);
     }
+}
+
+TEST_F(PlayMemoryTest, SamplesPlayOnBothChannelsExactlyAndEndWithTheirSound) {
+    std::vector<int16_t> mono(11 * 16000); // more than the two buffers the device holds at once
+    for (size_t i = 0; i < mono.size(); ++i) {
+        mono[i] = static_cast<int16_t>(i * 7);
+    }
+    ScriptedDevice device;
+    mplay::PlaySamples(mono.data(), mono.size(), 7999);
+    mplay::PlaySamples(mono.data(), mono.size(), 48001);
+    mplay::PlaySamples(mono.data(), 0, 16000);
+    EXPECT_TRUE(device.openAttempts.empty());
+    mplay::PlaySamples(mono.data(), mono.size(), 16000);
+    EXPECT_EQ(device.format.sampleRate, 16000u);
+    const std::vector<uint8_t> bytes = device.PlayedBytes();
+    ASSERT_EQ(bytes.size(), 4 * mono.size());
+    std::vector<int16_t> played(2 * mono.size());
+    std::memcpy(played.data(), bytes.data(), bytes.size());
+    for (size_t i = 0; i < mono.size(); ++i) {
+        ASSERT_TRUE(played[2 * i] == mono[i] && played[2 * i + 1] == mono[i]) << "frame " << i;
+    }
+    EXPECT_EQ(device.queued.back().bytes, 0u);
+    EXPECT_DOUBLE_EQ(device.stoppedAtMs, 11000.0);
+    EXPECT_EQ(g_messages, 0);
 }
 
 } // namespace

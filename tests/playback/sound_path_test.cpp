@@ -1,6 +1,6 @@
 // The whole sound path: PortAudio, ALSA's default device and its pulse plugin, a private
-// PulseAudio server in real time. The recorded monitor must hold the decoded PCM exactly, to
-// the last sample, and a pass must last as long as its sound.
+// PulseAudio server in real time. The recorded monitor must hold the decoded PCM (or the samples
+// played) exactly, to the last sample, and a pass must last as long as its sound.
 #include "StretchSink.h"
 #include "playback_media.h"
 #include "pulse_server.h"
@@ -14,12 +14,14 @@
 
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -150,6 +152,25 @@ TEST_F(SoundPathTest, ANewerRequestCutsTheOldPassAndIsHeardWhole) {
     EXPECT_GE(FindPcm(captured, pcm), 0) << "the newer recording was not heard whole";
     // It began at once instead of after the five seconds of the older one.
     EXPECT_LT(heard, Seconds(pcm.size()) + 1.0);
+}
+
+TEST_F(SoundPathTest, SamplesAreHeardExactlyOnBothChannels) {
+    std::vector<int16_t> mono(PulseServer::kRate);
+    std::vector<int16_t> pairs;
+    for (size_t i = 0; i < mono.size(); ++i) {
+        mono[i] = static_cast<int16_t>(9000 * std::sin(0.07 * static_cast<double>(i)));
+        pairs.insert(pairs.end(), {mono[i], mono[i]});
+    }
+    std::string error;
+    ASSERT_TRUE(m_server.StartRecording(error)) << error;
+    mplay::StartSamplesWorker(mono, PulseServer::kRate);
+    const auto start = Clock::now();
+    while (mplay::RunningWorkerCount() != 0 && Clock::now() - start < 5s) {
+        std::this_thread::sleep_for(5ms);
+    }
+    std::this_thread::sleep_for(300ms);
+    EXPECT_GE(FindPcm(m_server.StopRecording(), pairs), 0)
+        << "the samples were not heard whole and unchanged";
 }
 
 TEST_F(SoundPathTest, AServerThatGoesAwayEndsThePassAtOnce) {

@@ -1,6 +1,8 @@
 #pragma once
 #include <atomic>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace mplay {
 
@@ -17,6 +19,11 @@ void PlayThreadProc(std::string* path, double speed = 1.0);
 // workers: the newest request wins and cuts the pass in progress short, whatever the speeds.
 void StartPlayWorker(const std::string& path, double speed = 1.0);
 
+// Plays mono 16-bit samples at rate Hz once, at speed (PlaySpeed rules), under the same
+// newest-request-wins sound turn as StartPlayWorker: it stops a playback or recording in
+// progress, and a later request stops it. g_bRepeat does not apply.
+void StartSamplesWorker(std::vector<int16_t> mono, uint32_t rate, double speed = 1.0);
+
 // Workers still alive (waiting, playing or pausing); for tests and diagnostics.
 int RunningWorkerCount();
 
@@ -27,5 +34,9 @@ void SetPlayRequestHook(PlayRequestHook hook);
 // The same with the request's speed as given; while set, it is called instead of the hook above.
 using SpeedRequestHook = void (*)(const std::string& path, double speed);
 void SetSpeedRequestHook(SpeedRequestHook hook);
+// Test seam like SetSpeedRequestHook: while set, called on the caller's thread instead of
+// starting a worker.
+using SamplesRequestHook = void (*)(const std::vector<int16_t>& mono, uint32_t rate, double speed);
+void SetSamplesRequestHook(SamplesRequestHook hook);
 
 } // namespace mplay

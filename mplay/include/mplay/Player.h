@@ -2,6 +2,7 @@
 #include "mplay/MpegStream.h"
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 
 namespace mplay {
@@ -17,6 +18,13 @@ extern MpegStream g_mpegStream;
 // worker's lock sees to that).
 void PlayMemory(const uint8_t* data, uint32_t size, const std::atomic<bool>* stopRequest = nullptr,
                 double speed = 1.0);
+
+// Plays count mono 16-bit samples at rate Hz on both channels, on the calling thread, with
+// PlayMemory's rules for stopRequest, speed and a device that does not open. A rate outside
+// 8000..48000 Hz or no samples plays nothing. Not reentrant, like PlayMemory: the device is the
+// process's one.
+void PlaySamples(const int16_t* mono, size_t count, uint32_t rate,
+                 const std::atomic<bool>* stopRequest = nullptr, double speed = 1.0);
 
 // Called when no sound device opens, with what failed (kDeviceFailureText, English, for logs):
 // the application shows its own words and returns once the user has dismissed them. Without a
