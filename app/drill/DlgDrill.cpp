@@ -7,7 +7,6 @@
 #include "mplay/PlayThread.h"
 #include "mplay/Recorder.h"
 #include "recognise/Recogniser.h"
-#include "speech/WavFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -633,7 +632,7 @@ void DlgDrill::NextSpeakWord() {
         QStringLiteral("%1    （%2）").arg(w ? Zh(w->gloss) : QString(), Zh(c->title)));
     m_speakStatus->setText(QStringLiteral("按“录音”或 R 键，然后读出这个词。"));
     m_speakResult->clear();
-    m_ownRecording.clear();
+    m_ownSamples.clear();
     m_btnOwn->setEnabled(false);
 }
 
@@ -643,8 +642,8 @@ void DlgDrill::PlayModel() {
 }
 
 void DlgDrill::PlayOwn() {
-    if (!m_ownRecording.isEmpty())
-        mplay::StartPlayWorker(QFile::encodeName(m_ownRecording).toStdString(), 1.0);
+    if (!m_ownSamples.empty())
+        mplay::StartSamplesWorker(m_ownSamples, mplay::Recorder::kSampleRate, 1.0);
 }
 
 void DlgDrill::ToggleRecording() {
@@ -703,18 +702,8 @@ void DlgDrill::OnRecorded(mplay::Recording recording) {
         m_speakStatus->setText(QStringLiteral("没有听到声音，请靠近麦克风再说一次。"));
         return;
     }
-    if (m_scratch.isValid()) {
-        speech::Sound sound;
-        sound.rate = mplay::Recorder::kSampleRate;
-        sound.samples.reserve(recording.samples.size());
-        for (int16_t s : recording.samples)
-            sound.samples.push_back(float(s) / 32768.0f);
-        const QString file = m_scratch.filePath(QStringLiteral("own.wav"));
-        if (speech::WriteWavFileAtomic(QFile::encodeName(file).toStdString(), sound)) {
-            m_ownRecording = file;
-            m_btnOwn->setEnabled(true);
-        }
-    }
+    m_ownSamples = recording.samples;
+    m_btnOwn->setEnabled(true);
 
     m_speakStatus->setText(QStringLiteral("正在识别……"));
     m_recognising = true;

@@ -9,14 +9,15 @@
 
 #include <QElapsedTimer>
 #include <QString>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <random>
 #include <thread>
+#include <vector>
 
 class QLabel;
 class QListWidget;
@@ -108,8 +109,7 @@ class DlgDrill : public QWidget {
     std::unique_ptr<speech::Recogniser> m_recogniser; // used on m_worker only
     std::thread m_worker;
     bool m_recognising = false;
-    QTemporaryDir m_scratch;
-    QString m_ownRecording;
+    std::vector<int16_t> m_ownSamples; // the last recording, mono at Recorder::kSampleRate
     QTimer m_meter;
 
     // Widgets.

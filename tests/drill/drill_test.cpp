@@ -1,16 +1,22 @@
-// The drills' store, schedule and a round of 20 driven by keys on the offscreen platform.
+// The drills' store, schedule, a round of 20 driven by keys on the offscreen platform, and the
+// learner hearing their own recording.
 #include "drill/DlgDrill.h"
 #include "drill/ProgressStore.h"
 #include "drill/Schedule.h"
 #include "program_dir.h"
+#include "scripted_capture.h"
+#include "synthetic_speech.h"
 
 #include "mplay/PlayThread.h"
+#include "mplay/Recorder.h"
 
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -111,6 +117,48 @@ TEST(DrillWindow, ARoundOfTwentyByKeysNeverRepeatsAVoice) {
     EXPECT_EQ(window.Store().History().size(), size_t(kRoundLength));
     window.grab().save(QStringLiteral("/tmp/drill-summary.png"));
     mplay::SetSpeedRequestHook(nullptr);
+}
+
+std::vector<std::vector<int16_t>> g_own;
+uint32_t g_ownRate = 0;
+void OwnHook(const std::vector<int16_t>& mono, uint32_t rate, double) {
+    g_own.push_back(mono);
+    g_ownRate = rate;
+}
+
+TEST(DrillWindow, HearMinePlaysTheRecordingJustMadeFromMemory) {
+    TestApp();
+    sonavix::test::ScriptedCapture input;
+    const std::vector<int16_t> said = sonavix::test::SignalBuilder(mplay::Recorder::kSampleRate)
+                                          .Pause(0.3)
+                                          .Speech(0.6)
+                                          .Pause(1.0)
+                                          .Build();
+    input.signal = said;
+    mplay::SetSamplesRequestHook(&OwnHook);
+    mplay::SetSpeedRequestHook(&Hook);
+    g_played.clear();
+    QTemporaryDir data;
+    DlgDrill window(QStringLiteral(SONAVIX_SOURCE_DIR "/assets/pairs"),
+                    data.filePath(QStringLiteral("progress.sqlite")));
+    window.NextSpeakWord();
+    window.PlayOwn(); // nothing recorded yet
+    EXPECT_TRUE(g_own.empty());
+    window.ToggleRecording();
+    auto* own = window.findChild<QPushButton*>(QStringLiteral("btnOwn"));
+    ASSERT_NE(own, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return own->isEnabled(); }, 5000));
+    window.PlayOwn();
+    mplay::SetSamplesRequestHook(nullptr);
+    mplay::SetSpeedRequestHook(nullptr);
+
+    ASSERT_EQ(g_own.size(), 1u);
+    EXPECT_EQ(g_ownRate, mplay::Recorder::kSampleRate);
+    // The speech with a little of the pauses around it, exactly as the device delivered it.
+    const std::vector<int16_t>& heard = g_own[0];
+    EXPECT_GT(heard.size(), said.size() / 4);
+    EXPECT_NE(std::search(said.begin(), said.end(), heard.begin(), heard.end()), said.end());
+    EXPECT_TRUE(g_played.empty()) << "a file was asked for: " << g_played.front();
 }
 
 } // namespace
