@@ -71,10 +71,12 @@ Analysis Analyse(const Sound& original, const AnalysisOptions& options) {
     const double ceiling = FormantCeiling(options.voice);
     const Sound sound = Resample(original, 2.0 * ceiling);
 
-    // A file is analysed whole: pauses between words do not end it.
+    // A file is analysed whole: pauses between words do not end it, and its floor is its
+    // quietest stretch wherever that lies.
     EndpointerSettings es;
     es.trailingSilence = std::numeric_limits<double>::infinity();
     es.maxDuration = std::numeric_limits<double>::infinity();
+    es.knownFloorDb = QuietestLevelDb(original.samples, original.rate, es.noiseWindow, es.frame);
     const Endpoints ends = FindEndpoints(original.samples, original.rate, es);
     a.speech = ends.speech;
     a.noiseFloorDb = ends.noiseFloorDb;

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 namespace sonavix::speech {
 namespace {
@@ -30,6 +31,10 @@ Endpointer::Endpointer(double rate, EndpointerSettings settings)
     const double maxSamples = m_rate * m_s.maxDuration;
     m_maxSamples = maxSamples < 1e18 ? static_cast<std::size_t>(std::max(0.0, maxSamples))
                                      : std::numeric_limits<std::size_t>::max();
+    if (std::isfinite(m_s.knownFloorDb)) {
+        m_floorDb = std::clamp(m_s.knownFloorDb, m_s.floorMinDb, m_s.floorMaxDb);
+        m_floorSet = true;
+    }
 }
 
 void Endpointer::Feed(std::span<const float> block) {
@@ -110,6 +115,33 @@ Endpoints FindEndpoints(std::span<const float> samples, double rate, EndpointerS
     Endpointer e(rate, settings);
     e.Feed(samples);
     return e.Result();
+}
+
+double QuietestLevelDb(std::span<const float> samples, double rate, double window, double frame) {
+    const auto frameLength = static_cast<std::size_t>(std::max(1.0, rate * frame));
+    std::vector<double> power; // mean square per frame
+    for (std::size_t at = 0; at + frameLength <= samples.size(); at += frameLength) {
+        double sum = 0.0;
+        for (std::size_t i = at; i < at + frameLength; ++i) {
+            const double v = std::isfinite(samples[i]) ? samples[i] : 0.0;
+            sum += v * v;
+        }
+        power.push_back(sum / static_cast<double>(frameLength));
+    }
+    const std::size_t span = std::min(power.size(), Frames(window, frame));
+    if (span == 0) {
+        return 10.0 * std::log10(1e-20);
+    }
+    double run = 0.0;
+    for (std::size_t i = 0; i < span; ++i) {
+        run += power[i];
+    }
+    double quietest = run;
+    for (std::size_t i = span; i < power.size(); ++i) {
+        run += power[i] - power[i - span];
+        quietest = std::min(quietest, run);
+    }
+    return 10.0 * std::log10(std::max(0.0, quietest) / static_cast<double>(span) + 1e-20);
 }
 
 } // namespace sonavix::speech

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstddef>
+#include <limits>
 #include <span>
 #include <vector>
 
@@ -16,6 +17,8 @@ struct EndpointerSettings {
     double keep = 0.100;            // s of silence kept before the onset and after the offset
     double floorMinDb = -70.0;      // digital silence still gets a finite floor
     double floorMaxDb = -30.0;      // speech from the first instant cannot raise it further
+    // A floor known beforehand (dB), used instead of the opening frames' when finite.
+    double knownFloorDb = std::numeric_limits<double>::quiet_NaN();
 };
 
 struct Endpoints {
@@ -71,5 +74,11 @@ class Endpointer {
 // The same analysis over a whole recording.
 Endpoints FindEndpoints(std::span<const float> samples, double rate,
                         EndpointerSettings settings = {});
+
+// The level (dB of full scale) of the quietest stretch of window seconds, in steps of frame
+// seconds: the noise floor of a recording held whole, which need not open with silence (a model
+// recording may start speaking at once). The whole recording's level when it is shorter.
+double QuietestLevelDb(std::span<const float> samples, double rate, double window = 0.100,
+                       double frame = 0.010);
 
 } // namespace sonavix::speech
