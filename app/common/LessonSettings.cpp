@@ -14,6 +14,12 @@ const QString kPlaySection = QStringLiteral("Play");
 const QString kSpeedKey = QStringLiteral("speed");
 const QString kReaderSection = QStringLiteral("Reader");
 const QString kZoomKey = QStringLiteral("zoom");
+const QString kPracticeSection = QStringLiteral("Practice");
+const QString kVoiceKey = QStringLiteral("voice");
+const QString kWidthKey = QStringLiteral("width");
+const QString kHeightKey = QStringLiteral("height");
+constexpr int kVoiceGroups = 3;
+constexpr int kMinSide = 200, kMaxSide = 10000;
 
 // The first file that holds the key wins, as for the theme.
 int ReadSetting(const ProgramPaths& paths, const QString& section, const QString& key,
@@ -73,6 +79,29 @@ int ReadZoomPercent(const ProgramPaths& paths) {
 bool WriteZoomPercent(const ProgramPaths& paths, int percent) {
     return WriteSetting(paths, kReaderSection, kZoomKey,
                         std::clamp(percent, kMinZoomPercent, kMaxZoomPercent));
+}
+
+int ReadPracticeVoice(const ProgramPaths& paths) {
+    const int group = ReadSetting(paths, kPracticeSection, kVoiceKey, 0);
+    return group >= 0 && group < kVoiceGroups ? group : 0;
+}
+
+bool WritePracticeVoice(const ProgramPaths& paths, int group) {
+    return WriteSetting(paths, kPracticeSection, kVoiceKey,
+                        group >= 0 && group < kVoiceGroups ? group : 0);
+}
+
+QSize ReadPracticeSize(const ProgramPaths& paths) {
+    const int w = ReadSetting(paths, kPracticeSection, kWidthKey, 0);
+    const int h = ReadSetting(paths, kPracticeSection, kHeightKey, 0);
+    if (w < kMinSide || w > kMaxSide || h < kMinSide || h > kMaxSide)
+        return {};
+    return {w, h};
+}
+
+bool WritePracticeSize(const ProgramPaths& paths, QSize size) {
+    return WriteSetting(paths, kPracticeSection, kWidthKey, size.width()) &&
+           WriteSetting(paths, kPracticeSection, kHeightKey, size.height());
 }
 
 } // namespace sonavix

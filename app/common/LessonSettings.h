@@ -6,6 +6,7 @@
 
 #include "common/ProgramPaths.h"
 
+#include <QSize>
 #include <QString>
 
 #include <array>
@@ -39,5 +40,12 @@ inline constexpr int kMaxZoomPercent = 400;
 inline constexpr int kDefaultZoomPercent = 150;
 int ReadZoomPercent(const ProgramPaths& paths);
 bool WriteZoomPercent(const ProgramPaths& paths, int percent);
+
+// The practice window's voice group (0 men, 1 women, 2 children; men when unknown) and size.
+int ReadPracticeVoice(const ProgramPaths& paths);
+bool WritePracticeVoice(const ProgramPaths& paths, int group);
+// An invalid size when none is saved or the saved one is not a sensible window size.
+QSize ReadPracticeSize(const ProgramPaths& paths);
+bool WritePracticeSize(const ProgramPaths& paths, QSize size);
 
 } // namespace sonavix

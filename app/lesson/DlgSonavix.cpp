@@ -12,6 +12,7 @@
 #include "lesson/FocusRing.h"
 #include "lesson/SymbolCatalogue.h"
 #include "lesson/SymbolCellDelegate.h"
+#include "practice/DlgPractice.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -104,6 +105,7 @@ constexpr Control kControls[] = {
     {"", Kind::Label, "语速：", 403, 129, 24, 8},
     {"m_comboSpeed", Kind::Choice, "", 429, 126, 42, 14},
     {"m_btnDrill", Kind::Button, "辨音练习 (D)", 480, 104, 64, 14},
+    {"m_btnPractice", Kind::Button, "跟读练习 (R)", 480, 126, 64, 14},
 };
 
 static_assert(std::count_if(std::begin(kControls), std::end(kControls), [](const Control& c) {
@@ -262,8 +264,11 @@ void CDlgSonavix::CreateControls() {
     connect(m_comboSpeed, &QComboBox::activated, this, &CDlgSonavix::OnSelchangeSpeed);
     connect(findChild<QPushButton*>(QStringLiteral("m_btnDrill"), Qt::FindDirectChildrenOnly),
             &QPushButton::clicked, this, &CDlgSonavix::OnDrill);
-    // The D key comes through OnCommandKey.
+    connect(findChild<QPushButton*>(QStringLiteral("m_btnPractice"), Qt::FindDirectChildrenOnly),
+            &QPushButton::clicked, this, &CDlgSonavix::OnPractice);
+    // The D and R keys come through OnCommandKey.
     connect(this, &CDlgSonavix::openDrillRequested, this, &CDlgSonavix::OnDrill);
+    connect(this, &CDlgSonavix::openPracticeRequested, this, &CDlgSonavix::OnPractice);
     for (QLabel* link : {m_linkIntro, m_linkSite, m_linkRecommend})
         connect(link, &QLabel::linkActivated, this,
                 [](const QString& href) { QDesktopServices::openUrl(QUrl(href)); });
@@ -404,4 +409,18 @@ void CDlgSonavix::OnDrill() {
     m_drill->show();
     m_drill->raise();
     m_drill->activateWindow();
+}
+
+void CDlgSonavix::OnPractice() {
+    if (!m_practice) {
+        m_practice = new sonavix::practice::DlgPractice(m_paths, m_nCurrent, PlaybackSpeed(), this);
+        connect(this, &CDlgSonavix::currentSymbolChanged, m_practice,
+                &sonavix::practice::DlgPractice::SetSymbol);
+        connect(this, &CDlgSonavix::playbackSpeedChanged, m_practice,
+                &sonavix::practice::DlgPractice::SetSpeed);
+    }
+    m_practice->SetSymbol(m_nCurrent);
+    m_practice->show();
+    m_practice->raise();
+    m_practice->activateWindow();
 }

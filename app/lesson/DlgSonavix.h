@@ -27,6 +27,9 @@ class QTextEdit;
 namespace sonavix::drill {
 class DlgDrill;
 }
+namespace sonavix::practice {
+class DlgPractice;
+}
 
 class CDlgSonavix : public QDialog {
     Q_OBJECT
@@ -67,6 +70,10 @@ class CDlgSonavix : public QDialog {
     void OpenReader(bool atExamples = false);
     // Opens the minimal-pair drills (button and key D).
     void OnDrill();
+    // Opens the practice window on the current symbol (button and key R).
+    void OnPractice();
+    // The practice window once opened; it follows the current symbol.
+    sonavix::practice::DlgPractice* Practice() const { return m_practice; }
 
     // Themes (DlgSonavixTheme.cpp).
     void ApplyTheme();
@@ -78,6 +85,8 @@ class CDlgSonavix : public QDialog {
     void openPracticeRequested();
     void openDrillRequested();
     void playbackSpeedChanged(double speed);
+    // Whenever a symbol becomes the current one (SelectCurrent).
+    void currentSymbolChanged(int n);
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -140,4 +149,5 @@ class CDlgSonavix : public QDialog {
     const sonavix::ProgramPaths m_paths;
     bool m_bWindowCreated = false;
     sonavix::drill::DlgDrill* m_drill = nullptr;
+    sonavix::practice::DlgPractice* m_practice = nullptr;
 };

@@ -78,6 +78,7 @@ void CDlgSonavix::SelectCurrent() {
     RefreshReader();
     m_listSymbols->setFocus();
     SyncCurrentCell();
+    emit currentSymbolChanged(n);
 }
 
 void CDlgSonavix::SyncCurrentCell() {

@@ -99,8 +99,14 @@ QString SpokenName(int n) {
     const SymbolPlace place = PlaceOf(n);
     if (place.row < 0)
         return {};
-    return RowName(place.row) + QLatin1Char(' ') +
-           QString::fromUtf8(kRows[place.row].ipa[place.index]);
+    return RowName(place.row) + QLatin1Char(' ') + SymbolIpa(n);
+}
+
+QString SymbolIpa(int n) {
+    const SymbolPlace place = PlaceOf(n);
+    if (place.row < 0)
+        return {};
+    return QString::fromUtf8(kRows[place.row].ipa[place.index]);
 }
 
 int FindSymbol(const QStringList& codes, const QString& code) {

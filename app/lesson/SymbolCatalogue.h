@@ -41,6 +41,8 @@ int NumberAt(int row, int index);
 QString RowName(int row);
 // What a screen reader says for symbol n: its row and its IPA ("短元音 ɪ"); empty outside 0..44.
 QString SpokenName(int n);
+// The IPA of symbol n ("ɪ"); empty outside 0..44.
+QString SymbolIpa(int n);
 
 // The symbol delta rows above (negative) or below n at the same index, or the row's last symbol
 // where that row is shorter; n itself when there is no such row (no wrap-around).
