@@ -4,7 +4,9 @@
 #include "practice/DlgPractice.h"
 #include "practice/VowelChart.h"
 #include "program_dir.h"
+#include "scripted_capture.h"
 #include "synth_voice.h"
+#include "synthetic_speech.h"
 
 #include "mplay/PlayThread.h"
 #include "mplay/Recorder.h"
@@ -180,6 +182,34 @@ TEST_F(PracticeWindow, ARecordingIsKeptShownOnTheChartAndComparedWithTheModel) {
     // A second window finds the attempt again.
     DlgPractice again(learner.Paths(), 7, 1.0);
     EXPECT_EQ(again.AttemptCount(), 1);
+}
+
+TEST_F(PracticeWindow, TheRecordButtonRecordsAndAPlaybackRequestStopsARecording) {
+    Learner learner;
+    test::ScriptedCapture input;
+    input.signal =
+        test::SignalBuilder(mplay::Recorder::kSampleRate).Pause(0.3).Speech(0.6).Pause(1.0).Build();
+    DlgPractice window(learner.Paths(), 3, 1.0);
+    window.show();
+    auto* record = window.findChild<QPushButton*>(QStringLiteral("record"));
+    ASSERT_NE(record, nullptr);
+    record->click();
+    EXPECT_EQ(record->text(), QStringLiteral("停止 (R)"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.AttemptCount() == 1; }, 5000))
+        << window.Message().toStdString();
+    EXPECT_EQ(record->text(), QStringLiteral("录音 (R)"));
+
+    // In real time the recording is still going when a playback is asked for (nothing to sound,
+    // so no device opens): it ends, quietly, and keeps nothing.
+    input.speed = 1;
+    QTest::keyClick(&window, Qt::Key_R);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return input.open.load(); }, 2000));
+    mplay::SetSamplesRequestHook(nullptr);
+    mplay::StartSamplesWorker({}, mplay::Recorder::kSampleRate);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return record->text() == QStringLiteral("录音 (R)"); }, 3000));
+    EXPECT_EQ(window.AttemptCount(), 1);
+    EXPECT_TRUE(window.Message().isEmpty()) << window.Message().toStdString();
 }
 
 TEST_F(PracticeWindow, BadRecordingsSayWhyInTheWindow) {
