@@ -27,6 +27,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace sonavix::practice {
 namespace {
@@ -253,8 +254,6 @@ void DlgPractice::SetMessage(const QString& text, bool warning) {
 void DlgPractice::SetSymbol(int symbol) {
     if (symbol == m_symbol || SymbolIpa(symbol).isEmpty())
         return;
-    if (m_recorder && m_recorder->Active())
-        m_recorder->Stop();
     m_symbol = symbol;
     m_title->setText(QStringLiteral("/%1/").arg(SymbolIpa(symbol)));
     m_items = ItemsOf(m_paths, symbol);
@@ -277,6 +276,9 @@ void DlgPractice::ChooseItem(int index) {
 }
 
 void DlgPractice::LoadItem() {
+    // A recording of the item left behind is not kept (TakeRecording sees the change).
+    if (m_recorder && m_recorder->Active())
+        m_recorder->Stop();
     StopCursor();
     SetMessage({});
     m_model = m_items.empty() ? nullptr : LoadModel(m_paths, m_symbol, m_items[m_item]);
@@ -487,6 +489,7 @@ void DlgPractice::ToggleRecording() {
     if (!m_recorder)
         m_recorder = std::make_unique<mplay::Recorder>();
     StopCursor();
+    m_recordingItem = ItemKeyStd();
     SetMessage(QStringLiteral("请说……（说完停一下，录音会自己结束）"));
     m_btnRecord->setText(QStringLiteral("停止 (R)"));
     m_meter.start();
@@ -536,8 +539,10 @@ void DlgPractice::TakeRecording(mplay::Recording recording) {
         SetMessage(QStringLiteral("无法打开麦克风。"), true);
         return;
     }
+    const std::string startedOn = std::exchange(m_recordingItem, {});
     if (recording.reason == mplay::StopReason::Superseded ||
-        recording.reason == mplay::StopReason::NotStarted) {
+        recording.reason == mplay::StopReason::NotStarted ||
+        (!startedOn.empty() && startedOn != ItemKeyStd())) {
         SetMessage({});
         return;
     }

@@ -14,6 +14,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <string>
 #include <vector>
 
 class QComboBox;
@@ -107,6 +108,7 @@ class DlgPractice : public QWidget {
     int m_shown = -1;                // attempt in the lower picture
 
     std::unique_ptr<mplay::Recorder> m_recorder;
+    std::string m_recordingItem; // the item a recording in progress belongs to
     QTimer m_meter;
     QTimer m_cursor;
     QTimer m_saveSize;

@@ -210,6 +210,15 @@ TEST_F(PracticeWindow, TheRecordButtonRecordsAndAPlaybackRequestStopsARecording)
         QTest::qWaitFor([&] { return record->text() == QStringLiteral("录音 (R)"); }, 3000));
     EXPECT_EQ(window.AttemptCount(), 1);
     EXPECT_TRUE(window.Message().isEmpty()) << window.Message().toStdString();
+
+    // Nor is a recording kept under the next symbol when the lesson moves on mid-way.
+    record->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return input.delivered.load() > 15000; }, 3000));
+    window.SetSymbol(4);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return record->text() == QStringLiteral("录音 (R)"); }, 3000));
+    EXPECT_EQ(window.AttemptCount(), 0);
+    EXPECT_FALSE(fs::exists(learner.Attempts("4")));
 }
 
 TEST_F(PracticeWindow, BadRecordingsSayWhyInTheWindow) {
