@@ -325,4 +325,51 @@ TEST(DrillWindow, HearMinePlaysTheRecordingJustMadeFromMemory) {
     EXPECT_TRUE(g_played.empty()) << "a file was asked for: " << g_played.front();
 }
 
+// Pictures of the window for people and the metainfo, not checks: run with
+// SONAVIX_SCREENSHOT_DIR=<dir>.
+TEST(DrillWindow, Screenshots) {
+    const QString out = qEnvironmentVariable("SONAVIX_SCREENSHOT_DIR");
+    if (out.isEmpty())
+        GTEST_SKIP() << "SONAVIX_SCREENSHOT_DIR is not set";
+    TestApp();
+    QFontDatabase::addApplicationFont(
+        QStringLiteral(SONAVIX_SOURCE_DIR "/assets/font/Svphonet.ttf"));
+    mplay::SetSpeedRequestHook(&Hook);
+    QTemporaryDir data;
+    const QString progress = data.filePath(QStringLiteral("progress.sqlite"));
+    {
+        // A few weeks of rounds: some contrasts learnt, some still missed, most not yet met.
+        ProgressStore store(progress.toStdString());
+        const std::pair<const char*, double> learnt[] = {
+            {"i-i:", 0.9}, {"e-A", 0.75}, {"W-s", 0.4}, {"l-n", 0.6}, {"v-w", 0.3}, {"t-d", 0.95}};
+        for (int round = 0; round < 8; ++round) {
+            const int64_t session = store.StartSession(DrillKind::Listen);
+            for (const auto& [contrast, p] : learnt) {
+                const int right = int(std::lround(std::min(1.0, p + round * 0.04) * 4));
+                for (int i = 0; i < 4; ++i) // the misses first, as a learner warms up
+                    store.Add(Make(contrast, i >= 4 - right, session));
+            }
+        }
+    }
+    DlgDrill window(QStringLiteral(SONAVIX_SOURCE_DIR "/assets/pairs"), progress);
+    window.SeedForTests(11);
+    window.resize(900, 560);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    const auto save = [&](const char* name) {
+        QTest::qWait(50);
+        EXPECT_TRUE(window.grab().save(out + QLatin1Char('/') + QLatin1String(name)));
+    };
+    window.StartRound();
+    ASSERT_NE(window.Round(), nullptr);
+    save("drill-listening.png");
+    window.Answer(!window.Round()->CurrentTrial()->playB);
+    save("drill-answered.png");
+    window.findChild<QTabWidget*>()->setCurrentIndex(1);
+    save("drill-speaking.png");
+    window.ShowProgress();
+    save("drill-progress.png");
+    mplay::SetSpeedRequestHook(nullptr);
+}
+
 } // namespace
