@@ -48,17 +48,23 @@ QString AnswerButton::Word() const {
 }
 
 void AnswerButton::SetMark(Mark mark) {
+    // A marked button is disabled (answered), and that is when the learner reads both words
+    // against their marks: the words keep their full colour instead of the disabled grey.
+    const QString words = QStringLiteral(" QLabel { color: %1; }")
+                              .arg(palette().color(QPalette::Active, QPalette::ButtonText).name());
     switch (mark) {
     case Mark::None:
         setStyleSheet(QString());
         break;
     case Mark::Right:
         setStyleSheet(QStringLiteral("QPushButton { background: #d7f5dd; border: 2px solid #1a7f37;"
-                                     " border-radius: 6px; }"));
+                                     " border-radius: 6px; }") +
+                      words);
         break;
     case Mark::Wrong:
         setStyleSheet(QStringLiteral("QPushButton { background: #fbdcda; border: 2px solid #b3261e;"
-                                     " border-radius: 6px; }"));
+                                     " border-radius: 6px; }") +
+                      words);
         break;
     }
 }

@@ -110,6 +110,10 @@ void DlgDrill::BuildUi() {
     m_contrasts = new QListWidget(left);
     m_contrasts->setObjectName(QStringLiteral("contrasts"));
     m_contrasts->setFocusPolicy(Qt::NoFocus);
+    // The longer hints wrap rather than hide behind a sideways scroll bar.
+    m_contrasts->setWordWrap(true);
+    m_contrasts->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_contrasts->setResizeMode(QListView::Adjust);
     leftLayout->addWidget(m_contrasts, 1);
     auto* clear = new QPushButton(QStringLiteral("自动"), left);
     clear->setObjectName(QStringLiteral("btnAuto"));
@@ -234,6 +238,10 @@ void DlgDrill::BuildUi() {
         m_speakCodes = new QLabel(page);
         m_speakCodes->setFont(SymbolFont(32));
         m_speakGloss = new QLabel(page);
+        QFont glossFont = m_speakGloss->font();
+        glossFont.setPixelSize(18); // as on the listening drill's answers
+        m_speakGloss->setFont(glossFont);
+        l->addStretch(); // the word and its verdict in the middle, the buttons at the foot
         for (QLabel* label : {m_speakWord, m_speakCodes, m_speakGloss}) {
             label->setAlignment(Qt::AlignCenter);
             l->addWidget(label);
@@ -276,7 +284,14 @@ void DlgDrill::BuildUi() {
         m_progressTable->setHorizontalHeaderLabels(
             {QStringLiteral("对比音"), QStringLiteral("熟练度"), QStringLiteral("练习次数"),
              QStringLiteral("正确率"), QStringLiteral("最近各轮")});
+        // The numbers take what they need and the contrast's hint the rest, on as many lines
+        // as it needs.
         m_progressTable->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+        for (int column = 1; column <= 3; ++column)
+            m_progressTable->horizontalHeader()->setSectionResizeMode(
+                column, QHeaderView::ResizeToContents);
+        m_progressTable->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+        m_progressTable->setWordWrap(true);
         m_progressTable->horizontalHeader()->setSectionResizeMode(4, QHeaderView::Fixed);
         m_progressTable->setColumnWidth(4, 160);
         m_progressTable->verticalHeader()->hide();

@@ -154,13 +154,8 @@ bool ProgressStore::OpenAt(const std::string& path, std::string* why, bool* corr
     if (rc != SQLITE_OK)
         return fail("无法读取进度文件 " + path + "。");
 
-    rc = QueryText(db, "PRAGMA journal_mode=WAL", &text);
-    if (IsLock(rc))
-        return fail("进度文件正被另一个 Sonavix 使用。");
-    if (rc != SQLITE_OK || text != "wal")
-        return fail("无法写入进度文件 " + path + "。");
-    sqlite3_exec(db, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
-
+    // The version first, and every change after it: a file of a newer program, or one this
+    // program cannot migrate, is left exactly as it was.
     rc = QueryText(db, "PRAGMA user_version", &text);
     if (rc != SQLITE_OK)
         return fail("无法读取进度文件 " + path + "。");
@@ -178,9 +173,19 @@ bool ProgressStore::OpenAt(const std::string& path, std::string* why, bool* corr
             sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
             if (IsLock(rc))
                 return fail("进度文件正被另一个 Sonavix 使用。");
+            // SQLITE_ERROR: tables of those names that this program did not make.
+            if ((rc & 0xff) == SQLITE_ERROR)
+                return fail("无法识别进度文件 " + path + " 的格式。");
             return fail("无法写入进度文件 " + path + "。");
         }
     }
+
+    rc = QueryText(db, "PRAGMA journal_mode=WAL", &text);
+    if (IsLock(rc))
+        return fail("进度文件正被另一个 Sonavix 使用。");
+    if (rc != SQLITE_OK || text != "wal")
+        return fail("无法写入进度文件 " + path + "。");
+    sqlite3_exec(db, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
     m_db = db;
     return true;
 }

@@ -2,7 +2,8 @@
 // The learner's drill history in SQLite: one row per trial, each written in its own transaction
 // so that a crash loses at most the trial in progress. A file that cannot be used never stops the
 // drill: a corrupt one is moved aside (renamed, never deleted) and a fresh one started; a locked,
-// read-only or unreachable one leaves the store unsaved, with a message saying so.
+// read-only or unreachable one, or one of a newer or unknown schema, leaves the store unsaved
+// and the file as it was, with a message saying so.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -33,7 +34,7 @@ class ProgressStore {
     enum class State {
         Saving,     // opened (or started afresh) and writable
         MovedAside, // the old file was unreadable: renamed, a new one started; saving
-        NotSaving,  // locked, read-only, newer schema or no directory: nothing is written
+        NotSaving,  // locked, read-only, newer or unknown schema, no directory: nothing is written
     };
 
     // Opens or creates the database at path, making its directory. Never throws.

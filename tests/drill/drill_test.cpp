@@ -10,15 +10,23 @@
 #include "mplay/PlayThread.h"
 #include "mplay/Recorder.h"
 
+#include <QFontDatabase>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 using namespace sonavix::drill;
 
@@ -67,6 +75,162 @@ TEST(ProgressStore, ReadOnlyOrUnmakeableDirectoryRunsUnsaved) {
     EXPECT_FALSE(store.Notice().empty());
     EXPECT_FALSE(store.Add(Make("x", true)));
     EXPECT_EQ(store.History().size(), 1u); // kept for this run
+}
+
+// The store's file through a connection of its own, as another program would see it.
+class Sql {
+  public:
+    explicit Sql(const std::string& path) { sqlite3_open(path.c_str(), &m_db); }
+    ~Sql() { sqlite3_close(m_db); }
+    int Exec(const std::string& sql) {
+        return sqlite3_exec(m_db, sql.c_str(), nullptr, nullptr, nullptr);
+    }
+    std::string Text(const char* sql) {
+        sqlite3_stmt* stmt = nullptr;
+        std::string out = "<error>";
+        if (sqlite3_prepare_v2(m_db, sql, -1, &stmt, nullptr) == SQLITE_OK &&
+            sqlite3_step(stmt) == SQLITE_ROW)
+            out = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+        sqlite3_finalize(stmt);
+        return out;
+    }
+
+  private:
+    sqlite3* m_db = nullptr;
+};
+
+std::string Bytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+size_t FilesIn(const std::string& dir) {
+    auto it = std::filesystem::directory_iterator(dir);
+    return size_t(std::distance(it, std::filesystem::directory_iterator()));
+}
+
+void ExpectSame(const std::vector<Trial>& got, const std::vector<Trial>& want) {
+    ASSERT_EQ(got.size(), want.size());
+    for (size_t i = 0; i < got.size(); ++i) {
+        EXPECT_EQ(got[i].timeMs, want[i].timeMs) << i;
+        EXPECT_EQ(got[i].session, want[i].session) << i;
+        EXPECT_EQ(got[i].drill, want[i].drill) << i;
+        EXPECT_EQ(got[i].contrast, want[i].contrast) << i;
+        EXPECT_EQ(got[i].word, want[i].word) << i;
+        EXPECT_EQ(got[i].voice, want[i].voice) << i;
+        EXPECT_EQ(got[i].answer, want[i].answer) << i;
+        EXPECT_EQ(got[i].correct, want[i].correct) << i;
+        EXPECT_EQ(got[i].responseMs, want[i].responseMs) << i;
+    }
+}
+
+TEST(ProgressStore, WalFileAtTheSchemaVersionWhereEachTrialIsDurableAtOnce) {
+    QTemporaryDir dir;
+    const std::string path = dir.filePath("progress.sqlite").toStdString();
+    std::vector<Trial> written;
+    ProgressStore store(path);
+    ASSERT_EQ(store.GetState(), ProgressStore::State::Saving) << store.Notice();
+    for (int i = 0; i < 3; ++i) {
+        Trial t = Make("i-i:", i != 1, store.StartSession(DrillKind::Listen));
+        t.responseMs = 700 + i;
+        if (i == 2) { // a spoken trial the recogniser was not sure of
+            t.drill = DrillKind::Speak;
+            t.voice.clear();
+            t.answer.clear();
+            t.correct.reset();
+        }
+        ASSERT_TRUE(store.Add(t));
+        written.push_back(t);
+        ExpectSame(ProgressStore(path).History(), written); // seen before any clean close
+    }
+    {
+        Sql db(path);
+        EXPECT_EQ(db.Text("PRAGMA journal_mode"), "wal");
+        EXPECT_EQ(db.Text("PRAGMA user_version"), std::to_string(ProgressStore::kSchemaVersion));
+    }
+    // A process that dies straight after a trial: no destructor, no close, no checkpoint.
+    written.push_back(Make("e-ae", false, 9));
+    EXPECT_EXIT(
+        {
+            ProgressStore dying(path);
+            _exit(dying.Add(written.back()) ? 3 : 4);
+        },
+        testing::ExitedWithCode(3), "");
+    ExpectSame(ProgressStore(path).History(), written);
+}
+
+TEST(ProgressStore, ALockedFileRunsInMemoryAndLosesNothingStored) {
+    QTemporaryDir dir;
+    const std::string path = dir.filePath("progress.sqlite").toStdString();
+    std::vector<Trial> stored = {Make("i-i:", true), Make("i-i:", false)};
+    {
+        ProgressStore store(path);
+        for (const Trial& t : stored)
+            ASSERT_TRUE(store.Add(t));
+    }
+    {
+        // Another program holds the whole file.
+        Sql other(path);
+        ASSERT_EQ(other.Exec("PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE;"
+                             " INSERT INTO sessions(started, drill) VALUES(0, 'listen');"),
+                  SQLITE_OK);
+        ProgressStore store(path);
+        EXPECT_EQ(store.GetState(), ProgressStore::State::NotSaving);
+        EXPECT_FALSE(store.Notice().empty());
+        EXPECT_TRUE(store.MovedTo().empty());
+        EXPECT_FALSE(store.Add(Make("e-ae", true)));
+        EXPECT_EQ(store.History().size(), 1u);
+        other.Exec("ROLLBACK");
+    }
+    {
+        // ... or takes the write lock while the drill runs.
+        ProgressStore store(path);
+        ASSERT_EQ(store.GetState(), ProgressStore::State::Saving) << store.Notice();
+        Sql other(path);
+        ASSERT_EQ(other.Exec("BEGIN IMMEDIATE"), SQLITE_OK);
+        EXPECT_FALSE(store.Add(Make("e-ae", true)));
+        EXPECT_FALSE(store.Notice().empty());
+        EXPECT_EQ(store.History().size(), 3u); // the stored ones and the one kept in memory
+        other.Exec("ROLLBACK");
+    }
+    ExpectSame(ProgressStore(path).History(), stored);
+    EXPECT_EQ(FilesIn(dir.path().toStdString()), 1u); // nothing moved aside
+}
+
+TEST(ProgressStore, ANewerOrForeignFileIsLeftAsItIsAndAnEmptyOneGetsTheSchema) {
+    QTemporaryDir dir;
+    const std::string path = dir.filePath("progress.sqlite").toStdString();
+    const auto expectUntouched = [&](const std::string& sql) {
+        std::filesystem::remove(path);
+        ASSERT_EQ(Sql(path).Exec(sql), SQLITE_OK);
+        const std::string before = Bytes(path);
+        {
+            ProgressStore store(path);
+            EXPECT_EQ(store.GetState(), ProgressStore::State::NotSaving) << sql;
+            EXPECT_FALSE(store.Notice().empty());
+            EXPECT_FALSE(store.Add(Make("i-i:", true)));
+        }
+        EXPECT_TRUE(Bytes(path) == before) << sql; // not dumped: a page of zeros
+        EXPECT_EQ(FilesIn(dir.path().toStdString()), 1u) << sql;
+    };
+    expectUntouched("CREATE TABLE trials(id INTEGER PRIMARY KEY, future BLOB);"
+                    "INSERT INTO trials(future) VALUES(x'00');"
+                    "PRAGMA user_version=" +
+                    std::to_string(ProgressStore::kSchemaVersion + 1));
+    // Unversioned, with a table of that name this program did not make.
+    expectUntouched("CREATE TABLE trials(id INTEGER PRIMARY KEY, other TEXT);"
+                    "INSERT INTO trials(other) VALUES('x');");
+
+    std::filesystem::remove(path);
+    { std::ofstream empty(path); }
+    {
+        ProgressStore store(path);
+        ASSERT_EQ(store.GetState(), ProgressStore::State::Saving) << store.Notice();
+        EXPECT_TRUE(store.Add(Make("i-i:", true)));
+    }
+    Sql db(path);
+    EXPECT_EQ(db.Text("PRAGMA user_version"), std::to_string(ProgressStore::kSchemaVersion));
+    EXPECT_EQ(db.Text("SELECT count(*) FROM trials"), "1");
 }
 
 TEST(Schedule, MissesComeBackMostAndUnseenIsIntroduced) {
@@ -159,6 +323,53 @@ TEST(DrillWindow, HearMinePlaysTheRecordingJustMadeFromMemory) {
     EXPECT_GT(heard.size(), said.size() / 4);
     EXPECT_NE(std::search(said.begin(), said.end(), heard.begin(), heard.end()), said.end());
     EXPECT_TRUE(g_played.empty()) << "a file was asked for: " << g_played.front();
+}
+
+// Pictures of the window for people and the metainfo, not checks: run with
+// SONAVIX_SCREENSHOT_DIR=<dir>.
+TEST(DrillWindow, Screenshots) {
+    const QString out = qEnvironmentVariable("SONAVIX_SCREENSHOT_DIR");
+    if (out.isEmpty())
+        GTEST_SKIP() << "SONAVIX_SCREENSHOT_DIR is not set";
+    TestApp();
+    QFontDatabase::addApplicationFont(
+        QStringLiteral(SONAVIX_SOURCE_DIR "/assets/font/Svphonet.ttf"));
+    mplay::SetSpeedRequestHook(&Hook);
+    QTemporaryDir data;
+    const QString progress = data.filePath(QStringLiteral("progress.sqlite"));
+    {
+        // A few weeks of rounds: some contrasts learnt, some still missed, most not yet met.
+        ProgressStore store(progress.toStdString());
+        const std::pair<const char*, double> learnt[] = {
+            {"i-i:", 0.9}, {"e-A", 0.75}, {"W-s", 0.4}, {"l-n", 0.6}, {"v-w", 0.3}, {"t-d", 0.95}};
+        for (int round = 0; round < 8; ++round) {
+            const int64_t session = store.StartSession(DrillKind::Listen);
+            for (const auto& [contrast, p] : learnt) {
+                const int right = int(std::lround(std::min(1.0, p + round * 0.04) * 4));
+                for (int i = 0; i < 4; ++i) // the misses first, as a learner warms up
+                    store.Add(Make(contrast, i >= 4 - right, session));
+            }
+        }
+    }
+    DlgDrill window(QStringLiteral(SONAVIX_SOURCE_DIR "/assets/pairs"), progress);
+    window.SeedForTests(11);
+    window.resize(900, 560);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    const auto save = [&](const char* name) {
+        QTest::qWait(50);
+        EXPECT_TRUE(window.grab().save(out + QLatin1Char('/') + QLatin1String(name)));
+    };
+    window.StartRound();
+    ASSERT_NE(window.Round(), nullptr);
+    save("drill-listening.png");
+    window.Answer(!window.Round()->CurrentTrial()->playB);
+    save("drill-answered.png");
+    window.findChild<QTabWidget*>()->setCurrentIndex(1);
+    save("drill-speaking.png");
+    window.ShowProgress();
+    save("drill-progress.png");
+    mplay::SetSpeedRequestHook(nullptr);
 }
 
 } // namespace
