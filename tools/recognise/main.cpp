@@ -22,7 +22,7 @@ using sonavix::speech::Recogniser;
 using sonavix::speech::Verdict;
 
 const char kUsage[] =
-    "usage: sonavix-recognise --pair WORD_A WORD_B FILE...\n"
+    "Usage: sonavix-recognise --pair WORD_A WORD_B FILE...\n"
     "       sonavix-recognise --pair WORD_A,WORD_B FILE...\n"
     "       sonavix-recognise --batch LIST\n"
     "Decides which of two words each recording (WAV or MP3) says, or \"not sure\" when the\n"
