@@ -264,14 +264,16 @@ void DlgDrill::BuildUi() {
         auto* model = button(QStringLiteral("听示范（M）"), "btnModel", page);
         m_btnOwn = button(QStringLiteral("听自己（P）"), "btnOwn", page);
         auto* next = button(QStringLiteral("换一个词（N）"), "btnNextWord", page);
+        auto* practise = button(QStringLiteral("到跟读练习里看图（G）"), "btnPractise", page);
         m_btnOwn->setEnabled(false);
-        for (QPushButton* b : {m_btnRecord, model, m_btnOwn, next})
+        for (QPushButton* b : {m_btnRecord, model, m_btnOwn, next, practise})
             row->addWidget(b);
         l->addLayout(row);
         connect(m_btnRecord, &QPushButton::clicked, this, &DlgDrill::ToggleRecording);
         connect(model, &QPushButton::clicked, this, &DlgDrill::PlayModel);
         connect(m_btnOwn, &QPushButton::clicked, this, &DlgDrill::PlayOwn);
         connect(next, &QPushButton::clicked, this, &DlgDrill::NextSpeakWord);
+        connect(practise, &QPushButton::clicked, this, &DlgDrill::PractiseSpeakWord);
         m_tabs->addTab(page, QStringLiteral("跟读"));
     }
 
@@ -334,6 +336,7 @@ void DlgDrill::BuildUi() {
     key(Qt::Key_M, [this] { PlayModel(); });
     key(Qt::Key_P, [this] { PlayOwn(); });
     key(Qt::Key_N, [this] { NextSpeakWord(); });
+    key(Qt::Key_G, [this] { PractiseSpeakWord(); });
     connect(m_tabs, &QTabWidget::currentChanged, this, [this](int tab) {
         if (tab == 1 && !m_speakPair)
             NextSpeakWord();
@@ -361,7 +364,7 @@ void DlgDrill::UpdateShortcuts() {
     const bool listening = tab == kTabListen;
     const bool inTrial = listening && page == kPageTrial && m_round && !m_round->Finished();
     const bool answered = inTrial && m_round->CurrentTrial()->answered;
-    // 1, 2, Space, B, Return, Enter, R, M, P, N
+    // 1, 2, Space, B, Return, Enter, R, M, P, N, G: in the order they were made
     const bool live[] = {inTrial && !answered,
                          inTrial && !answered,
                          inTrial,
@@ -371,8 +374,9 @@ void DlgDrill::UpdateShortcuts() {
                          tab == 1,
                          tab == 1,
                          tab == 1,
+                         tab == 1,
                          tab == 1};
-    for (size_t i = 0; i < m_trialKeys.size(); ++i)
+    for (size_t i = 0; i < m_trialKeys.size() && i < std::size(live); ++i)
         m_trialKeys[i]->setEnabled(live[i]);
     m_btnNext->setEnabled(answered);
     m_btnHearBoth->setEnabled(m_feedbackTrial != nullptr);
@@ -654,6 +658,19 @@ void DlgDrill::NextSpeakWord() {
 void DlgDrill::PlayModel() {
     if (m_speakPair)
         Play(m_speakB ? m_speakPair->b : m_speakPair->a, m_speakVoice);
+}
+
+void DlgDrill::PractiseSpeakWord() {
+    if (!m_speakPair)
+        return;
+    const pairs::Contrast* c = m_manifest->FindContrast(m_speakContrast);
+    const std::string& text = m_speakB ? m_speakPair->b : m_speakPair->a;
+    const pairs::Word* w = m_manifest->Find(text);
+    const pairs::Recording* r = w ? w->In(m_speakVoice) : nullptr;
+    if (!c || !r)
+        return;
+    emit practiseRequested(Zh(text), m_contentDir + QLatin1Char('/') + Zh(r->file),
+                           Zh(m_speakB ? c->soundB : c->soundA));
 }
 
 void DlgDrill::PlayOwn() {

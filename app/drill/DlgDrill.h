@@ -62,6 +62,8 @@ class DlgDrill : public QWidget {
     void ToggleRecording();
     void PlayModel();
     void PlayOwn();
+    // Asks for the practice window on the word shown, with its recording as the model.
+    void PractiseSpeakWord();
 
     void ShowProgress();
 
@@ -69,6 +71,11 @@ class DlgDrill : public QWidget {
     const ListeningRound* Round() const { return m_round.get(); }
     void SeedForTests(unsigned seed) { m_rng.seed(seed); }
     const ProgressStore& Store() const { return *m_store; }
+
+  signals:
+    // word, the recording of it that was played, and the symbol code of its sound in the
+    // contrast (empty when the word is the one without it).
+    void practiseRequested(const QString& word, const QString& recording, const QString& code);
 
   private:
     void BuildUi();

@@ -402,10 +402,16 @@ bool CDlgSonavix::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CDlgSonavix::OnDrill() {
-    if (!m_drill)
+    if (!m_drill) {
         m_drill = new sonavix::drill::DlgDrill(
             m_paths.Data(QStringLiteral("pairs")),
             m_paths.LearnerDataDir() + QStringLiteral("progress.sqlite"), this);
+        connect(m_drill, &sonavix::drill::DlgDrill::practiseRequested, this,
+                [this](const QString& word, const QString& recording, const QString& code) {
+                    OnPractice();
+                    m_practice->PractiseWord(word, recording, code);
+                });
+    }
     m_drill->show();
     m_drill->raise();
     m_drill->activateWindow();

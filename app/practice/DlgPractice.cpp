@@ -252,11 +252,26 @@ void DlgPractice::SetMessage(const QString& text, bool warning) {
 }
 
 void DlgPractice::SetSymbol(int symbol) {
-    if (symbol == m_symbol || SymbolIpa(symbol).isEmpty())
-        return;
+    if (symbol != m_symbol && !SymbolIpa(symbol).isEmpty())
+        ShowSymbol(symbol, nullptr);
+}
+
+void DlgPractice::PractiseWord(const QString& word, const QString& recording, const QString& code) {
+    const int n = FindSymbol(SymbolCodes(), code);
+    PracticeItem item;
+    item.key = QStringLiteral("drill-") + word;
+    item.title = QStringLiteral("%1（辨音练习）").arg(word);
+    item.word = true;
+    item.modelFile = recording;
+    ShowSymbol(n >= 0 ? n : std::max(m_symbol, 0), &item);
+}
+
+void DlgPractice::ShowSymbol(int symbol, const PracticeItem* first) {
     m_symbol = symbol;
     m_title->setText(QStringLiteral("/%1/").arg(SymbolIpa(symbol)));
     m_items = ItemsOf(m_paths, symbol);
+    if (first)
+        m_items.insert(m_items.begin(), *first);
     m_itemChooser->clear();
     for (const PracticeItem& item : m_items)
         m_itemChooser->addItem(item.title);

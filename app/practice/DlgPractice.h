@@ -42,6 +42,9 @@ class DlgPractice : public QWidget {
 
     // Follows the lesson window: a new symbol starts at its own recording.
     void SetSymbol(int symbol);
+    // A word from the drills, its recording as the model, under the symbol whose code is given
+    // (the current one when there is none); it comes first among that symbol's items.
+    void PractiseWord(const QString& word, const QString& recording, const QString& code);
     void SetSpeed(double speed) { m_speed = speed; }
     int Symbol() const { return m_symbol; }
 
@@ -79,6 +82,7 @@ class DlgPractice : public QWidget {
     };
 
     void BuildUi();
+    void ShowSymbol(int symbol, const PracticeItem* first);
     void LoadItem();
     void LoadAttempts();
     void ShowAttempt(int index);

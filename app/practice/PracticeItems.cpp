@@ -32,21 +32,23 @@ std::vector<PracticeItem> ItemsOf(const ProgramPaths& paths, int symbol) {
     if (SymbolIpa(symbol).isEmpty())
         return items;
     const QString number = QString::number(symbol);
-    items.push_back({number, QStringLiteral("/%1/ 本音").arg(SymbolIpa(symbol)), false, 0, 0});
+    items.push_back({number, QStringLiteral("/%1/ 本音").arg(SymbolIpa(symbol)), false, 0, 0, {}});
     std::vector<WordSpan> spans;
     if (!ReadWordIndexFile(QFile::encodeName(paths.Data(WordIndexFile(symbol))).toStdString(),
                            spans))
         return items;
     for (const WordSpan& w : spans) {
         const QString word = QString::fromStdString(w.word);
-        items.push_back({number + QLatin1Char('-') + word, word, true, w.start, w.end});
+        items.push_back({number + QLatin1Char('-') + word, word, true, w.start, w.end, {}});
     }
     return items;
 }
 
 SoundPtr LoadModel(const ProgramPaths& paths, int symbol, const PracticeItem& item) {
-    const QString file = item.word ? ExampleRecordingFile(symbol) : RecordingFile(symbol);
-    const std::optional<QByteArray> bytes = ReadBoundedFile(paths.Data(file), kMaxRecordingBytes);
+    const QString file = !item.modelFile.isEmpty() ? item.modelFile
+                         : item.word               ? paths.Data(ExampleRecordingFile(symbol))
+                                                   : paths.Data(RecordingFile(symbol));
+    const std::optional<QByteArray> bytes = ReadBoundedFile(file, kMaxRecordingBytes);
     if (!bytes)
         return nullptr;
     std::vector<int16_t> mono;
@@ -55,7 +57,7 @@ SoundPtr LoadModel(const ProgramPaths& paths, int symbol, const PracticeItem& it
                             static_cast<size_t>(bytes->size())},
                            mono, rate))
         return nullptr;
-    if (item.word) {
+    if (item.word && item.modelFile.isEmpty()) {
         // Clamped as doubles first: an index may hold any finite time.
         const auto at = [&](double t) {
             return static_cast<size_t>(std::clamp(t * rate, 0.0, static_cast<double>(mono.size())));

@@ -15,6 +15,7 @@ struct PracticeItem {
     QString title; // what the chooser shows
     bool word = false;
     double start = 0.0, end = 0.0; // s within the example recording, for a word
+    QString modelFile;             // a recording of its own (a drill word's), played whole
 };
 
 // The symbol first, then its example words in the order they are said; the words are left out

@@ -1,5 +1,6 @@
 // The practice window on the offscreen platform, on the real lesson media: how it is opened and
 // follows the lesson, what it offers per symbol, and what becomes of recordings good and bad.
+#include "drill/DlgDrill.h"
 #include "lesson/DlgSonavix.h"
 #include "practice/DlgPractice.h"
 #include "practice/VowelChart.h"
@@ -14,6 +15,8 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QSignalSpy>
+#include <QTabWidget>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -151,6 +154,36 @@ TEST_F(PracticeWindow, OffersTheSymbolAndItsWordsAndTheChartOnlyForVowels) {
     ASSERT_NE(readouts, nullptr);
     EXPECT_TRUE(readouts->text().contains(QStringLiteral("频谱重心")));
     EXPECT_TRUE(readouts->text().contains(QStringLiteral("/s/")));
+}
+
+TEST_F(PracticeWindow, TheSpeakingDrillOpensItOnItsWordWithItsRecordingAsTheModel) {
+    QTemporaryDir data;
+    drill::DlgDrill drill(QStringLiteral(SONAVIX_SOURCE_DIR "/assets/pairs"),
+                          data.filePath(QStringLiteral("progress.sqlite")));
+    QSignalSpy asked(&drill, &drill::DlgDrill::practiseRequested);
+    drill.show();
+    drill.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&drill));
+    drill.findChild<QTabWidget*>()->setCurrentIndex(1); // the speaking page and its keys
+    QTest::keyClick(&drill, Qt::Key_G);
+    ASSERT_EQ(asked.size(), 1);
+    const QString word = asked[0][0].toString(), recording = asked[0][1].toString();
+    EXPECT_TRUE(QFile::exists(recording)) << recording.toStdString();
+
+    Learner learner;
+    DlgPractice window(learner.Paths(), 40, 1.0);
+    window.PractiseWord(word, recording, asked[0][2].toString());
+    ASSERT_FALSE(window.Items().empty());
+    EXPECT_TRUE(window.Items()[0].title.startsWith(word));
+    EXPECT_TRUE(window.Message().isEmpty()) << window.Message().toStdString();
+    window.PlayModel();
+    const auto requests = TakeRequests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_GT(requests[0].count, requests[0].rate / 10);
+    // A word of the contrast's own sound is practised under that symbol.
+    window.PractiseWord(QStringLiteral("ship"), recording, QStringLiteral("i"));
+    EXPECT_EQ(window.Symbol(), 0);
+    EXPECT_TRUE(window.ChartShown());
 }
 
 TEST_F(PracticeWindow, ARecordingIsKeptShownOnTheChartAndComparedWithTheModel) {
