@@ -4,20 +4,27 @@
 // into frequencies and bandwidths (Markel and Gray 1976, Linear Prediction of Speech, ch. 3).
 #include "speech/Formants.h"
 
-#include "speech/Fft.h"
 #include "speech/Lpc.h"
 #include "speech/Resample.h"
 
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <span>
 
 namespace sonavix::speech {
 namespace {
 
 constexpr double kSafetyMargin = 50.0; // Hz kept clear of 0 and of the Nyquist frequency
-// From here up the window's main lobe is narrower than the spacing of the harmonics.
-constexpr double kHarmonicModelF0 = 150.0;
+// From here up a harmonic sits close enough to F1 to pull an ordinary LPC's pole towards it; the
+// frame is then analysed again over the closed phases of the glottal cycles alone.
+constexpr double kClosedPhaseF0 = 150.0;
+// The closed phase analysed, in periods after the closure: clear of the closure's own ringing in
+// the resampling filter, and ending before the next opening of any voice that is closed for at
+// least 60 % of the cycle.
+constexpr double kClosedFrom = 0.05;
+constexpr double kClosedTo = 0.40;
+constexpr double kClosedRamp = 0.0003; // s over which the weight rises and falls
 
 double F0At(const PitchTrack* pitch, double time) {
     if (!pitch || pitch->frames.empty() || !(pitch->timeStep > 0)) {
@@ -31,38 +38,58 @@ double F0At(const PitchTrack* pitch, double time) {
     return pitch->frames[static_cast<std::size_t>(i)].f0;
 }
 
-// The peaks of the harmonics of f0 in a power spectrum of nfft points: frequency (radians per
-// sample, refined by a parabola through the log power) and power.
-void HarmonicPeaks(const std::vector<double>& power, std::size_t nfft, double rate, double f0,
-                   std::vector<double>& w, std::vector<double>& p) {
-    w.clear();
-    p.clear();
-    const double binHz = rate / static_cast<double>(nfft);
-    const std::size_t last = power.size() - 2;
-    for (int m = 1;; ++m) {
-        const double centre = m * f0;
-        if (centre + 0.5 * f0 > 0.5 * rate) {
-            break;
-        }
-        const auto lo = static_cast<std::size_t>(std::max(1.0, (centre - 0.3 * f0) / binHz));
-        const auto hi = std::min(last, static_cast<std::size_t>((centre + 0.3 * f0) / binHz));
-        if (hi <= lo) {
-            continue;
-        }
-        std::size_t k = lo;
-        for (std::size_t j = lo + 1; j <= hi; ++j) {
-            if (power[j] > power[k]) {
-                k = j;
+// Closed-phase weights for multi-cycle covariance analysis (Wong, Markel and Gray 1979, "Least
+// squares glottal inverse filtering from the acoustic speech waveform", IEEE Trans. ASSP 27;
+// Yegnanarayana and Veldhuis 1998, IEEE Trans. Speech Audio Proc. 6): between a glottal closure
+// and the next opening the tract rings freely, so only those stretches of the Gaussian window
+// count. Closures are the sharpest peaks of the prediction residual e of the first model, of the
+// polarity its skew gives, one per period of f0 (in samples) walking out from the strongest.
+void ClosedPhaseWeights(const std::vector<double>& e, const std::vector<double>& gauss,
+                        double period, double rate, std::vector<double>& weight) {
+    const std::size_t n = e.size();
+    double skew = 0.0;
+    for (const double v : e) {
+        skew += v * v * v;
+    }
+    const double sign = skew < 0 ? -1.0 : 1.0;
+    const auto peak = [&](long lo, long hi) {
+        long best = lo;
+        for (long i = lo + 1; i <= hi; ++i) {
+            if (sign * e[static_cast<std::size_t>(i)] > sign * e[static_cast<std::size_t>(best)]) {
+                best = i;
             }
         }
-        if (!(power[k] > 0) || !(power[k - 1] > 0) || !(power[k + 1] > 0)) {
-            continue;
+        return best;
+    };
+    constexpr double kFloor = 1e-5;
+    std::vector<double> closed(n, kFloor);
+    const auto ramp = std::max(1L, std::lround(kClosedRamp * rate));
+    const auto mark = [&](long closure) {
+        const long lo = closure + std::lround(kClosedFrom * period);
+        const long hi = closure + std::lround(kClosedTo * period);
+        for (long i = std::max(0L, lo); i <= hi && i < static_cast<long>(n); ++i) {
+            const double edge = static_cast<double>(std::min(i - lo, hi - i)) / ramp;
+            auto& w = closed[static_cast<std::size_t>(i)];
+            w = std::max(w, std::clamp(edge, kFloor, 1.0));
         }
-        const double a = std::log(power[k - 1]), b = std::log(power[k]), c = std::log(power[k + 1]);
-        const double denom = a - 2.0 * b + c;
-        const double shift = denom < 0 ? std::clamp(0.5 * (a - c) / denom, -0.5, 0.5) : 0.0;
-        w.push_back(2.0 * std::numbers::pi * (k + shift) / static_cast<double>(nfft));
-        p.push_back(std::exp(b - 0.25 * (a - c) * shift));
+    };
+    const long first = peak(0, static_cast<long>(n) - 1);
+    mark(first);
+    for (const int dir : {-1, 1}) {
+        for (long at = first;;) {
+            const double expect = static_cast<double>(at) + dir * period;
+            const long lo = std::lround(expect - 0.2 * period);
+            const long hi = std::lround(expect + 0.2 * period);
+            if (lo < 0 || hi >= static_cast<long>(n)) {
+                break;
+            }
+            at = peak(lo, hi);
+            mark(at);
+        }
+    }
+    weight.resize(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        weight[i] = gauss[i] * closed[i];
     }
 }
 
@@ -110,9 +137,7 @@ FormantTrack AnalyseFormantCandidates(const Sound& input, const FormantSettings&
     std::vector<double> frame(window);
     std::vector<double> poly(static_cast<std::size_t>(order) + 1);
     const double nyquist = 0.5 * rate;
-    const std::size_t nfft = NextPowerOfTwo(window * 2);
-    RealFft& fft = ThreadFft(nfft);
-    std::vector<double> padded(nfft, 0.0), power(nfft / 2 + 1), hw, hp;
+    std::vector<double> residual(window), weight;
     for (std::size_t f = 0; f < frames; ++f) {
         FormantFrame& out = track.frames[f];
         out.time = firstTime + f * s.timeStep;
@@ -131,14 +156,22 @@ FormantTrack AnalyseFormantCandidates(const Sound& input, const FormantSettings&
         if (energy <= 1e-20) {
             continue;
         }
-        std::vector<double> a;
-        if (f0 >= kHarmonicModelF0) {
-            std::copy(frame.begin(), frame.end(), padded.begin());
-            fft.PowerSpectrum(padded.data(), power.data());
-            HarmonicPeaks(power, nfft, rate, f0, hw, hp);
-            a = DiscreteAllPole(hw, hp, order);
-        } else {
-            a = BurgLpc(frame, order);
+        std::vector<double> a = BurgLpc(frame, order);
+        if (f0 >= kClosedPhaseF0) {
+            const std::span<const double> span(x.data() + start, window);
+            std::fill(residual.begin(), residual.end(), 0.0);
+            for (std::size_t i = static_cast<std::size_t>(order); i < window; ++i) {
+                double e = 0.0;
+                for (std::size_t k = 0; k <= static_cast<std::size_t>(order); ++k) {
+                    e += a[k] * span[i - k];
+                }
+                residual[i] = e;
+            }
+            ClosedPhaseWeights(residual, gauss, rate / f0, rate, weight);
+            std::vector<double> qcp = WeightedLpc(span, weight, order);
+            if (std::any_of(qcp.begin() + 1, qcp.end(), [](double v) { return v != 0.0; })) {
+                a = std::move(qcp);
+            }
         }
         // z^p A(1/z) has the coefficients of A in the same order.
         poly.assign(a.begin(), a.end());

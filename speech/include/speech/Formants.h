@@ -36,9 +36,9 @@ struct FormantTrack {
 };
 
 // Candidates only, formant[] left empty. The sound is resampled to twice maxFormant first. Each
-// frame gets Burg LPC, except that where pitch says the voice is high enough for its harmonics
-// to stand apart, the model is fitted to the harmonics alone (discrete all-pole), which keeps F1
-// from being pulled towards a harmonic.
+// frame gets Burg LPC; where pitch says the voice is high, the model is then refitted over the
+// closed phases of the glottal cycles alone (weighted covariance LPC), which keeps F1 from being
+// pulled towards a harmonic.
 FormantTrack AnalyseFormantCandidates(const Sound& sound, const FormantSettings& settings = {},
                                       const PitchTrack* pitch = nullptr);
 

@@ -12,11 +12,10 @@ std::vector<double> BurgLpc(std::span<const double> x, int order);
 // The roots of the polynomial c[0] z^n + c[1] z^(n-1) + ... + c[n] (c[0] != 0).
 std::vector<std::complex<double>> PolynomialRoots(std::span<const double> c);
 
-// Discrete all-pole model (El-Jaroudi and Makhoul 1991): the prediction polynomial (a[0] = 1)
-// fitted to spectral samples only, here a voice's harmonics, by minimising the Itakura-Saito
-// distance at those frequencies. frequencies are in radians per sample, in (0, pi); powers > 0.
-// Where ordinary LPC bends the model towards the gaps between harmonics, this one ignores them.
-std::vector<double> DiscreteAllPole(std::span<const double> frequencies,
-                                    std::span<const double> powers, int order);
+// Prediction coefficients (a[0] = 1) minimising sum over n >= order of weight[n] e[n]^2, e the
+// prediction error of x (the covariance method, weighted). All zeros but a[0] where the weights
+// leave too little to solve.
+std::vector<double> WeightedLpc(std::span<const double> x, std::span<const double> weight,
+                                int order);
 
 } // namespace sonavix::speech
