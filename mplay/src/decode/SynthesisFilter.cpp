@@ -108,7 +108,7 @@ void SynthesisFilter::SynthesiseGranule(const double* work, double* levels) {
             levels[sb] = sum;
         }
     }
-    double columns[2 * kGranuleValues];
+    alignas(64) double columns[2 * kGranuleValues];
     m_kernels->slotTransform(work, m_eq, columns);
     for (int ss = 0; ss < kGranuleSlots; ++ss) {
         NextColumn(columns + 64 * ss, m_output + 32 * ss);

@@ -20,7 +20,7 @@ namespace mplay {
 namespace {
 
 // The window by tap: entry 32 * k + j is coefficient k of output sample j.
-const std::array<double, 512> g_windowByTap = [] {
+alignas(64) const std::array<double, 512> g_windowByTap = [] {
     std::array<double, 512> w{};
     for (int j = 0; j < 32; ++j) {
         for (int k = 0; k < 16; ++k) {
