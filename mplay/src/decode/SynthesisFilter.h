@@ -58,6 +58,7 @@ class SynthesisFilter {
     int32_t m_writePos;
     int32_t m_channel;
     double m_eq[40];
+    bool m_eqFlat; // every factor of m_eq is 1.0
     alignas(64) double m_output[kGranuleValues];
 };
 
