@@ -23,27 +23,6 @@ using namespace imdct;
 // What the lanes past the last subband of a group read; they write to a sink, unused.
 constexpr double kSpareLane[kSlots] = {};
 
-// One stage of an N x N transpose: rows a and b exchange their blocks of S values.
-template <int N, int S, std::size_t... P>
-MPLAY_INLINE void TransposeStage(typename Lanes<N>::V* a, typename Lanes<N>::V* b,
-                                 std::index_sequence<P...>) {
-    const typename Lanes<N>::V x = *a, y = *b;
-    *a = __builtin_shufflevector(x, y, ((P & S) ? N + P - S : P)...);
-    *b = __builtin_shufflevector(x, y, ((P & S) ? N + P : P + S)...);
-}
-
-// Rows r[0..N-1] become the columns they were.
-template <int N, int S = 1> MPLAY_INLINE void Transpose(typename Lanes<N>::V* r) {
-    for (int i = 0; i < N; ++i) {
-        if ((i & S) == 0) {
-            TransposeStage<N, S>(r + i, r + i + S, std::make_index_sequence<N>{});
-        }
-    }
-    if constexpr (2 * S < N) {
-        Transpose<N, 2 * S>(r);
-    }
-}
-
 // N subbands at a time. A subband's lines move into a lane, and its results out of it, N values
 // at a time by transposing blocks; the two values past the last whole block move one by one.
 template <int N>

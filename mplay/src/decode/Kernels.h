@@ -24,7 +24,8 @@ using AliasButterflies = void (*)(double* lines, int boundaries);
 using GranuleHybrid = void (*)(double* lines, double* overlap, int blockType, bool mixed);
 
 // Synthesis: the cosine transform of a granule's 18 slots (work by subband, entry 18 * sb + slot,
-// each scaled by eq[sb]) into their new V columns, 64 values per slot.
+// each scaled by eq[sb], or as they are when eq is null) into their new V columns, 64 values per
+// slot.
 using SlotTransform = void (*)(const double* work, const double* eq, double* columns);
 
 // Synthesis: stores one slot's two new columns (column: 32 values for a, then 32 for b) as

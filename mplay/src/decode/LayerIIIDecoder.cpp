@@ -5,6 +5,8 @@
 //        level report per granule (sums of channel 0's subband magnitudes)
 #include "decode/LayerIIIDecoder.h"
 
+#include "decode/Kernels.h"
+#include "decode/Tables.h"
 #include "mplay/MpegStream.h"
 
 #include <algorithm>
@@ -161,20 +163,32 @@ void LayerIIIDecoder::DecodeGranule(int gr, int16_t* out, double* levels) {
         DecodeHuffman(ch, gr);
         Requantise(ch, gr);
     }
-    StereoProcess(gr);
+    // Stereo processing that would only copy both channels, and a reordering that would only
+    // copy one, are left out: the later stages work on the lines where they already are.
+    const bool jointStereo = m_channels == 2 && m_mode == 1 && (m_modeExtension & 3) != 0;
+    if (jointStereo) {
+        StereoProcess(gr);
+    }
 
     // The player's own converter takes both channels of a granule at once; any other callback is
     // given every value, channel by channel, in the order they are made.
     const bool builtInConverter = m_sampleCallback == SampleToPcm;
+    static const GranuleHybrid hybrid = ChosenLaneKernels().granule;
     for (uint32_t c = m_firstChannel; c <= m_lastChannel; ++c) {
         const int ch = static_cast<int>(c);
-        Reorder(ch, gr);
-        AntiAlias(ch, gr);
-        Hybrid(ch, gr);
-        InvertOddSubbands(m_hybridWork);
+        const GranuleInfo& gi = m_sideInfo[ch].granule[gr];
+        double* lines = jointStereo ? m_stereoOut[ch] : m_dequantised[ch];
+        if (IsShortBlock(gi)) {
+            ReorderLines(gi, g_sfBandTable[m_sampleRateIndex], lines, m_hybridWork);
+            lines = m_hybridWork;
+        }
+        AntiAliasLines(gi, lines);
+        hybrid(lines, m_overlap[ch], gi.block_type & 3,
+               gi.window_switching_flag && gi.mixed_block_flag);
+        InvertOddSubbands(lines);
 
         SynthesisFilter& filter = *m_synthesis[ch];
-        filter.SynthesiseGranule(m_hybridWork, ch == 0 ? levels : nullptr);
+        filter.SynthesiseGranule(lines, ch == 0 ? levels : nullptr);
         if (!builtInConverter) {
             SynthesisFilter::Deliver(filter.Output(), kGranuleValues, out + ch, ch,
                                      m_sampleCallback);

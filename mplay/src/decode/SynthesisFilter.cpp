@@ -65,6 +65,7 @@ void SynthesisFilter::Reset() {
     for (double& e : m_eq) {
         e = 1.0;
     }
+    m_eqFlat = true;
 }
 
 void SynthesisFilter::NextColumn(const double* column, double* out) {
@@ -108,8 +109,8 @@ void SynthesisFilter::SynthesiseGranule(const double* work, double* levels) {
             levels[sb] = sum;
         }
     }
-    double columns[2 * kGranuleValues];
-    m_kernels->slotTransform(work, m_eq, columns);
+    alignas(64) double columns[2 * kGranuleValues];
+    m_kernels->slotTransform(work, m_eqFlat ? nullptr : m_eq, columns);
     for (int ss = 0; ss < kGranuleSlots; ++ss) {
         NextColumn(columns + 64 * ss, m_output + 32 * ss);
     }

@@ -48,15 +48,18 @@ class SynthesisFilter {
     // Stores one slot's two new columns (64 values) and windows them into out (32 values).
     void NextColumn(const double* column, double* out);
 
-    double m_v1[512]; // 16 columns (time slots) of 32 rows: entry 32 * column + row
-    double m_v2[512];
+    // 16 columns (time slots) of 32 rows: entry 32 * column + row. Aligned to cache lines, so
+    // that no vector load of the windowing straddles two.
+    alignas(64) double m_v1[512];
+    alignas(64) double m_v2[512];
     double m_samples[32];
     const LaneKernels* m_kernels;
     double* m_actualV;
     int32_t m_writePos;
     int32_t m_channel;
     double m_eq[40];
-    double m_output[kGranuleValues];
+    bool m_eqFlat; // every factor of m_eq is 1.0
+    alignas(64) double m_output[kGranuleValues];
 };
 
 } // namespace mplay

@@ -20,7 +20,7 @@ namespace mplay {
 namespace {
 
 // The window by tap: entry 32 * k + j is coefficient k of output sample j.
-const std::array<double, 512> g_windowByTap = [] {
+alignas(64) const std::array<double, 512> g_windowByTap = [] {
     std::array<double, 512> w{};
     for (int j = 0; j < 32; ++j) {
         for (int k = 0; k < 16; ++k) {
@@ -35,11 +35,12 @@ const std::array<double, 512> g_windowByTap = [] {
 // each width's entry point vectorises them with its own registers.
 MPLAY_INLINE void StoreAndWindow(const double* __restrict column, double* __restrict a,
                                  double* __restrict b, int p, double* __restrict out) {
+    // Copied a cache line at a time: as plain loops, GCC makes calls to memmove of them.
     double* newA = a + 32 * p;
     double* newB = b + 32 * p;
-    for (int j = 0; j < 32; ++j) {
-        newA[j] = column[j];
-        newB[j] = column[32 + j];
+    for (int j = 0; j < 32; j += 8) {
+        std::memcpy(newA + j, column + j, 8 * sizeof(double));
+        std::memcpy(newB + j, column + 32 + j, 8 * sizeof(double));
     }
     // Kept in registers across the taps.
     double acc[32] = {};
@@ -55,23 +56,26 @@ MPLAY_INLINE void StoreAndWindow(const double* __restrict column, double* __rest
     }
 }
 
-// The transform of N slots from first on.
+// The transform of N slots from first on. eq null: every factor is 1.0, whose product changes no
+// bit. The slots' columns leave their lanes N values at a time, by transposing blocks.
 template <int N>
 MPLAY_INLINE void TransformSlots(const double* work, const double* eq, int first, double* columns) {
     using V = typename Lanes<N>::V;
+    using U = typename Lanes<N>::U;
     V x[32];
     for (int sb = 0; sb < 32; ++sb) {
         V s;
         std::memcpy(&s, work + SynthesisFilter::kGranuleSlots * sb + first, sizeof s);
-        x[sb] = s * eq[sb];
+        x[sb] = eq ? s * eq[sb] : s;
     }
     V v[32];
     synth::Dct32(x, v);
     V spread[64];
     synth::SpreadColumns(v, V{}, spread);
-    for (int i = 0; i < 64; ++i) {
+    for (int i = 0; i < 64; i += N) {
+        Transpose<N>(spread + i);
         for (int l = 0; l < N; ++l) {
-            columns[64 * (first + l) + i] = spread[i][l];
+            *reinterpret_cast<U*>(columns + 64 * (first + l) + i) = spread[i + l];
         }
     }
 }
