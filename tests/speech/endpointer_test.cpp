@@ -1,7 +1,9 @@
 // Voice activity on speech-like signals with silence, noise and clicks, whole and block by block.
 #include "synth_voice.h"
 
+#include "speech/Analysis.h"
 #include "speech/Endpointer.h"
+#include "speech/Lpc.h"
 
 #include <gtest/gtest.h>
 
@@ -84,6 +86,50 @@ TEST(Endpointer, StopsAtTheMaximumDurationAndSurvivesBadSamples) {
     EXPECT_TRUE(e.Done());
     EXPECT_EQ(e.SamplesSeen(), static_cast<std::size_t>(8.0 * kRate));
     EXPECT_TRUE(e.Result().speech);
+}
+
+} // namespace
+} // namespace sonavix
+
+namespace sonavix {
+namespace {
+
+// A model recording may begin speaking within its first 100 ms: held whole, its floor is its
+// quietest stretch, not its opening.
+TEST(Endpointer, AWholeRecordingThatSpeaksAtOnceStillHasSpeech) {
+    test::VowelSpec v;
+    v.duration = 0.4;
+    v.amplitude = 0.05; // a quiet speaker: the opening's level is far from any floor
+    speech::Sound s = test::Noise(1.2, 1e-4, kRate, 5);
+    test::MixInto(s, test::SynthVowel(v), static_cast<std::size_t>(0.03 * kRate));
+    test::MixInto(s, test::SynthVowel(v), static_cast<std::size_t>(0.7 * kRate));
+    EXPECT_FALSE(speech::FindEndpoints(s.samples, kRate).speech); // the opening is no floor
+    EXPECT_NEAR(speech::QuietestLevelDb(s.samples, kRate), -80.0, 1.0);
+    const speech::Analysis a = speech::Analyse(s);
+    ASSERT_TRUE(a.speech);
+    EXPECT_NEAR(a.onset, 0.03, 0.03);
+    EXPECT_NEAR(a.offset, 1.1, 0.03);
+    EXPECT_EQ(speech::QuietestLevelDb({}, kRate), -200.0);
+}
+
+// Weighted covariance prediction recovers an all-pole filter exactly where the weights leave out
+// the samples its excitation touches.
+TEST(WeightedLpc, RecoversTheFilterAwayFromItsExcitation) {
+    const std::vector<double> a = {1.0, -1.2, 0.8, -0.3};
+    std::vector<double> x(400, 0.0), w(400, 1.0);
+    for (std::size_t n = 0; n < x.size(); ++n) {
+        const double pulse = n % 100 == 0 ? 1.0 : 0.0;
+        if (n % 100 < 4)
+            w[n] = 0.0;
+        x[n] = pulse;
+        for (std::size_t k = 1; k < a.size() && k <= n; ++k)
+            x[n] -= a[k] * x[n - k];
+    }
+    const std::vector<double> got = speech::WeightedLpc(x, w, 3);
+    ASSERT_EQ(got.size(), a.size());
+    for (std::size_t k = 0; k < a.size(); ++k)
+        EXPECT_NEAR(got[k], a[k], 1e-6) << k;
+    EXPECT_EQ(speech::WeightedLpc(x, std::vector<double>(400, 0.0), 3)[1], 0.0);
 }
 
 } // namespace
