@@ -8,8 +8,8 @@ build/bin/sonavix-recognise. Outputs:
                                       gloss) and every file's voice and figures.
 
 A voice is only a directory of recordings named by word, so recordings of a real speaker can be
-added as assets/pairs/voices/NAME/ and are checked and listed like the synthetic ones (--keep
-leaves such directories alone; they are never overwritten).
+added as assets/pairs/voices/NAME/ and are checked and listed like the synthetic ones; such
+directories are never overwritten.
 
 Every recording is checked: its level (speech RMS and peak), that it does not clip, that it starts
 and ends in silence, and that the recogniser, made to choose between the two words of each pair
@@ -172,6 +172,10 @@ def parse_contrasts(prons):
         for line in text.strip().splitlines():
             left, right = (part.split(maxsplit=1) for part in line.split(" / "))
             (wa, ga), (wb, gb) = left, right
+            # The drill refuses a manifest whose words cannot be file names (who'd, o'clock).
+            for w in (wa, wb):
+                if not re.fullmatch(r"[A-Za-z0-9_][A-Za-z0-9_.-]{0,63}", w):
+                    raise SystemExit(f"{cid}: {w} cannot name a recording file")
             chosen = choose_pronunciations(contrast, wa, wb, prons)
             if not chosen:
                 errors.append(f"{cid}: {wa}/{wb} is not a minimal pair of this contrast "

@@ -39,6 +39,20 @@ lift 举起 / left 左边
 disk 磁盘 / desk 书桌
 hid 藏（过去式） / head 头
 did 做（过去式） / dead 死的
+bid 出价 / bed 床
+lid 盖子 / led 领导（过去式）
+rid 摆脱 / red 红色的
+wit 机智 / wet 湿的
+pit 坑 / pet 宠物
+chick 小鸡 / check 检查
+knit 编织 / net 网
+wrist 手腕 / rest 休息
+miss 错过 / mess 乱
+pig 猪 / peg 木钉
+hill 小山 / hell 地狱
+since 自从 / sense 感觉
+tint 色调 / tent 帐篷
+lint 棉绒 / lent 借出（过去式）
 """),
     ("e-A", "e", "A", "e / æ", "e 与 æ：æ 口张得更大", [("e", "A")], """
 bed 床 / bad 坏的
@@ -53,6 +67,22 @@ pet 宠物 / pat 轻拍
 send 发送 / sand 沙子
 bet 打赌 / bat 球拍
 ten 十 / tan 晒黑
+dead 死的 / dad 爸爸
+lend 借出 / land 土地
+bend 弯曲 / band 乐队
+mess 乱 / mass 大量
+peck 啄 / pack 打包
+neck 脖子 / knack 窍门
+leg 腿 / lag 落后
+pest 害虫 / past 过去
+flesh 肉 / flash 闪光
+wreck 残骸 / rack 架子
+end 结束 / and 和
+gem 宝石 / jam 果酱
+vet 兽医 / vat 大桶
+guess 猜 / gas 气体
+then 然后 / than 比
+trek 跋涉 / track 跑道
 """),
     ("A-Q", "A", "Q", "æ / ʌ", "æ 与 ʌ：ʌ 口张得小、舌位靠后", [("A", "Q")], """
 cat 猫 / cut 切
@@ -105,6 +135,10 @@ wood 木头 / wooed 求爱（过去式）
 soot 煤灰 / suit 西装
 nook 角落 / nuke 核武器
 stood 站（过去式） / stewed 炖的
+should 应该 / shooed 赶走（过去式）
+cook 做饭 / kook 怪人
+pulled 拉（过去式） / pooled 汇集（过去式）
+pulls 拉（三单） / pools 水池（复数）
 """),
     ("e-ei", "e", "ei", "e / eɪ", "单元音 e 与双元音 eɪ", [("e", "ei")], """
 pen 钢笔 / pain 疼痛
@@ -143,6 +177,18 @@ found 找到（过去式） / phoned 打电话（过去式）
 clown 小丑 / clone 克隆
 noun 名词 / known 已知的
 crowd 人群 / crowed 啼叫（过去式）
+bout 一回合 / boat 小船
+out 出去 / oat 燕麦
+howl 嚎叫 / hole 洞
+drown 淹没 / drone 嗡嗡声
+ground 地面 / groaned 呻吟（过去式）
+pouch 小袋 / poach 偷猎
+wow 哇 / woe 悲哀
+foul 犯规 / foal 小马驹
+gout 痛风 / goat 山羊
+flout 藐视 / float 漂浮
+cowl 兜帽 / coal 煤
+mound 土堆 / moaned 呻吟（过去式）
 """),
     ("E:-B:", "E:", "B:", "ɜː / ɑː", "ɜː 与 ɑː：ɑː 口张得更大", [("E:", "B:")], """
 heard 听见（过去式） / hard 硬的
@@ -179,6 +225,13 @@ thirst 口渴 / first 第一
 thrill 激动 / frill 褶边
 wreath 花环 / reef 礁石
 thread 线 / fred 弗雷德（人名）
+throws 扔（三单） / froze 冻结（过去式）
+sheath 刀鞘 / sheaf 一捆
+loath 不情愿的 / loaf 一条面包
+thresh 打谷 / fresh 新鲜的
+throw 扔 / fro 来回（to and fro）
+threes 三（复数） / freeze 冻结
+ruth 露丝（人名） / roof 屋顶
 """),
     ("T-z", "T", "z", "ð / z", "ð 与 z：ð 舌尖在齿间", [("T", "z")], """
 then 然后 / zen 禅
@@ -202,6 +255,14 @@ thy 你的（古） / die 死
 thine 你的（古） / dine 进餐
 loathe 厌恶 / load 负载
 seethe 沸腾 / seed 种子
+than 比 / dan 丹（人名）
+thence 从那里 / dense 密集的
+lathe 车床 / laid 放置（过去式）
+tithe 什一税 / tide 潮汐
+soothe 安抚 / sued 起诉（过去式）
+breathing 呼吸 / breeding 繁殖
+worthy 值得的 / wordy 啰嗦的
+heather 石南花 / header 标题
 """),
     ("v-w", "v", "w", "v / w", "v 与 w：v 上齿咬下唇，w 圆唇", [("v", "w")], """
 vest 背心 / west 西方
@@ -242,6 +303,18 @@ home 家 / foam 泡沫
 hate 恨 / fate 命运
 heel 脚后跟 / feel 感觉
 horse 马 / force 力量
+harm 伤害 / farm 农场
+height 高度 / fight 打架
+hang 挂 / fang 尖牙
+heed 注意 / feed 喂
+hog 猪 / fog 雾
+hail 冰雹 / fail 失败
+honey 蜂蜜 / funny 有趣的
+hence 因此 / fence 栅栏
+hound 猎犬 / found 找到（过去式）
+howl 嚎叫 / fowl 家禽
+hoe 锄头 / foe 敌人
+hairy 多毛的 / fairy 仙女
 """),
     ("l-n", "l", "n", "l / n", "l 与 n：n 气流从鼻腔出", [("l", "n")], """
 light 光 / night 夜晚
@@ -339,6 +412,19 @@ face 脸 / phase 阶段
 niece 侄女 / knees 膝盖
 dice 骰子 / dies 死（三单）
 hiss 嘶嘶声 / his 他的
+grace 优雅 / graze 吃草
+cease 停止 / seize 抓住
+pace 步伐 / pays 付（三单）
+gross 总的 / grows 生长（三单）
+dose 剂量 / doze 打瞌睡
+lice 虱子 / lies 谎言（复数）
+false 假的 / falls 落下（三单）
+base 基础 / bays 海湾（复数）
+trace 痕迹 / trays 托盘（复数）
+noose 绞索 / news 新闻
+since 自从 / sins 罪（复数）
+hence 因此 / hens 母鸡（复数）
+sauce 酱汁 / saws 锯子（复数）
 """),
     ("t-d", "t", "d", "词尾 t / d", "词尾 t 与 d：d 前面的元音更长", [("t", "d")], """
 bet 打赌 / bed 床
@@ -353,6 +439,26 @@ neat 整洁的 / need 需要
 bat 球拍 / bad 坏的
 coat 外套 / code 代码
 not 不 / nod 点头
+feet 脚（复数） / feed 喂
+beat 打败 / bead 珠子
+wait 等待 / wade 涉水
+late 迟的 / laid 放置（过去式）
+sight 视力 / side 边
+tight 紧的 / tide 潮汐
+bright 明亮的 / bride 新娘
+kit 成套工具 / kid 小孩
+hit 打 / hid 藏（过去式）
+bit 一点 / bid 出价
+set 放置 / said 说（过去式）
+heat 热 / heed 注意
+hurt 伤害 / heard 听见（过去式）
+mate 伙伴 / made 做（过去式）
+sat 坐（过去式） / sad 伤心的
+but 但是 / bud 芽
+wrote 写（过去式） / road 道路
+note 笔记 / node 节点
+plate 盘子 / played 玩（过去式）
+cot 小床 / cod 鳕鱼
 """),
     ("n-N", "n", "N", "词尾 n / ŋ", "词尾 n 与 ŋ：ŋ 舌根抵软腭", [("n", "N")], """
 thin 薄的 / thing 东西
@@ -396,6 +502,27 @@ late 迟的 / lay 放置
 sight 视力 / sigh 叹气
 bead 珠子 / bee 蜜蜂
 meet 遇见 / me 我
+feet 脚（复数） / fee 费用
+keep 保持 / key 钥匙
+need 需要 / knee 膝盖
+goat 山羊 / go 去
+time 时间 / tie 领带
+wide 宽的 / why 为什么
+light 光 / lie 谎言
+rain 雨 / ray 光线
+safe 安全的 / say 说
+make 做 / may 可以
+date 日期 / day 白天
+shoot 射击 / shoe 鞋
+seen 看见（过去分词） / see 看见
+sheep 绵羊 / she 她
+beef 牛肉 / bee 蜜蜂
+mean 意思是 / me 我
+treat 对待 / tree 树
+wife 妻子 / why 为什么
+shown 展示（过去分词） / show 展示
+grown 长大（过去分词） / grow 生长
+tooth 牙齿 / two 二
 """),
     ("p-b", "p", "b", "词首 p / b", "词首 p 送气、b 不送气", [("p", "b")], """
 pig 猪 / big 大的
@@ -460,6 +587,16 @@ OVERRIDES = {
     "calm": "k B: m",
     "very": "' v e r i",
     "ferry": "' f e r i",
+    "breathing": "' b r i: T i N",
+    "breeding": "' b r i: d i N",
+    "worthy": "' w E: T i",
+    "wordy": "' w E: d i",
+    "heather": "' h e T E",
+    "header": "' h e d E",
+    "honey": "' h Q n i",
+    "funny": "' f Q n i",
+    "hairy": "' h ZE r i",
+    "fairy": "' f ZE r i",
 }
 
 # Where in the word the two sounds stand, for the contrasts that name it.
