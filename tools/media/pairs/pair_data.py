@@ -139,6 +139,11 @@ should 应该 / shooed 赶走（过去式）
 cook 做饭 / kook 怪人
 pulled 拉（过去式） / pooled 汇集（过去式）
 pulls 拉（三单） / pools 水池（复数）
+would 将会 / wooed 求爱（过去式）
+nooks 角落（复数） / nukes 核武器（复数）
+cookie 饼干 / kooky 古怪的
+cooks 做饭（三单） / kooks 怪人（复数）
+pulling 拉（现在分词） / pooling 汇集（现在分词）
 """),
     ("e-ei", "e", "ei", "e / eɪ", "单元音 e 与双元音 eɪ", [("e", "ei")], """
 pen 钢笔 / pain 疼痛
@@ -232,6 +237,15 @@ thresh 打谷 / fresh 新鲜的
 throw 扔 / fro 来回（to and fro）
 threes 三（复数） / freeze 冻结
 ruth 露丝（人名） / roof 屋顶
+threat 威胁 / fret 烦恼
+threats 威胁（复数） / frets 烦恼（三单）
+thrills 激动（复数） / frills 褶边（复数）
+thor 托尔（雷神） / four 四
+think 想 / fink 告密者
+thinks 想（三单） / finks 告密者（复数）
+thins 变薄（三单） / fins 鳍（复数）
+throes 剧痛 / froze 冻结（过去式）
+wreaths 花环（复数） / reefs 礁石（复数）
 """),
     ("T-z", "T", "z", "ð / z", "ð 与 z：ð 舌尖在齿间", [("T", "z")], """
 then 然后 / zen 禅
@@ -597,6 +611,10 @@ OVERRIDES = {
     "funny": "' f Q n i",
     "hairy": "' h ZE r i",
     "fairy": "' f ZE r i",
+    "cookie": "' k u k i",
+    "kooky": "' k u: k i",
+    "pulling": "' p u l i N",
+    "pooling": "' p u: l i N",
 }
 
 # Where in the word the two sounds stand, for the contrasts that name it.
