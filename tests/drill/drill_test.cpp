@@ -22,11 +22,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 using namespace sonavix::drill;
 
@@ -67,6 +69,24 @@ TEST(ProgressStore, TrialsSurviveReopenAndACorruptFileIsMovedAside) {
     ASSERT_TRUE(std::filesystem::exists(store.MovedTo()));
     EXPECT_TRUE(store.Add(Make("e-ae", true)));
     EXPECT_EQ(store.History().size(), 1u);
+}
+
+// Two instances of the program on one file, each writing from a thread of its own.
+TEST(ProgressStore, TwoWritersAtOnceKeepEveryTrial) {
+    QTemporaryDir dir;
+    const std::string path = dir.filePath("progress.sqlite").toStdString();
+    ProgressStore first(path), second(path);
+    ASSERT_TRUE(first.Saving() && second.Saving());
+    std::atomic<int> failed{0};
+    const auto write = [&](ProgressStore& store, const char* contrast) {
+        for (int i = 0; i < 40; ++i)
+            failed += !store.Add(Make(contrast, i % 2 == 0));
+    };
+    std::thread a(write, std::ref(first), "a"), b(write, std::ref(second), "b");
+    a.join();
+    b.join();
+    EXPECT_EQ(failed.load(), 0);
+    EXPECT_EQ(ProgressStore(path).History().size(), 80u);
 }
 
 TEST(ProgressStore, ReadOnlyOrUnmakeableDirectoryRunsUnsaved) {
@@ -365,6 +385,15 @@ TEST(DrillWindow, Screenshots) {
     save("drill-listening.png");
     window.Answer(!window.Round()->CurrentTrial()->playB);
     save("drill-answered.png");
+    // The rest of the round, about four in five right, to its summary.
+    for (int trial = 1; !window.Round()->Finished(); ++trial) {
+        window.Next();
+        if (window.Round()->Finished())
+            break;
+        const bool playB = window.Round()->CurrentTrial()->playB;
+        window.Answer(trial % 5 == 0 ? !playB : playB);
+    }
+    save("drill-summary.png");
     window.findChild<QTabWidget*>()->setCurrentIndex(1);
     save("drill-speaking.png");
     window.ShowProgress();
