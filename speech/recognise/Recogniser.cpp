@@ -135,7 +135,10 @@ struct Recogniser::Impl {
 
     Decoded Run(const char* search, std::span<const int16_t> samples) {
         Decoded d;
-        if (ps_set_search(ps, search) < 0 || ps_start_utt(ps) < 0) {
+        // A new stream for every decoding: the front end's noise estimate would otherwise carry
+        // over, so that a verdict depended on what had been decoded before it and the two words
+        // of a pair, decoded one after the other, were scored against different estimates.
+        if (ps_set_search(ps, search) < 0 || ps_start_stream(ps) < 0 || ps_start_utt(ps) < 0) {
             return d;
         }
         ps_process_raw(ps, samples.data(), samples.size(), FALSE, TRUE);

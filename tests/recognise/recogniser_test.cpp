@@ -164,3 +164,26 @@ TEST_F(RecogniserTest, HearsHeldOutVoicesMostlyRight) {
 }
 
 } // namespace
+
+namespace {
+
+// A verdict is the recording's own: deciding others in between, or the words in the other
+// order, changes no score.
+TEST_F(RecogniserTest, ScoresDoNotDependOnWhatWasDecodedBefore) {
+    for (const char* word : {"ship", "sheep"})
+        ASSERT_NE(s_manifest->Find(word), nullptr) << word;
+    const auto ship = Load(kContent / "voices" / "flite-rms" / "ship.mp3");
+    const auto other = Load(kContent / "voices" / "festival-kal" / "ship.mp3");
+    ASSERT_FALSE(ship.empty());
+    ASSERT_FALSE(other.empty());
+    const auto first = s_rec->Decide(ship, Of("ship"), Of("sheep"));
+    s_rec->Decide(other, Of("sheep"), Of("ship"));
+    const auto again = s_rec->Decide(ship, Of("ship"), Of("sheep"));
+    const auto swapped = s_rec->Decide(ship, Of("sheep"), Of("ship"));
+    EXPECT_EQ(first.scoreA, again.scoreA);
+    EXPECT_EQ(first.scoreB, again.scoreB);
+    EXPECT_EQ(first.scoreA, swapped.scoreB);
+    EXPECT_EQ(first.scoreB, swapped.scoreA);
+}
+
+} // namespace
