@@ -551,6 +551,15 @@ peach 桃子 / beach 海滩
 pull 拉 / bull 公牛
 pay 付 / bay 海湾
 path 小路 / bath 洗澡
+pet 宠物 / bet 打赌
+pest 害虫 / best 最好的
+punch 拳击 / bunch 一串
+push 推 / bush 灌木
+peak 山峰 / beak 鸟嘴
+pole 杆子 / bowl 碗
+pride 骄傲 / bride 新娘
+pan 平底锅 / ban 禁止
+pill 药片 / bill 账单
 """),
     ("k-g", "k", "g", "词首 k / g", "词首 k 送气、g 不送气", [("k", "g")], """
 coat 外套 / goat 山羊
