@@ -50,16 +50,7 @@ class PortAudioInput final : public CaptureStream {
     uint32_t SampleRate() const override { return m_rate; }
     bool Failed() const override { return m_failed.load(); }
 
-    void Stop() override {
-        if (m_stream == nullptr) {
-            return;
-        }
-        std::lock_guard lock(PortAudioMutex());
-        m_stopping.store(true);
-        Pa_AbortStream(m_stream);
-        Pa_CloseStream(m_stream);
-        m_stream = nullptr;
-    }
+    void Stop() override { AbortPortAudioStream(m_stream, m_stopping); }
 
   private:
     static int Callback(const void* input, void*, unsigned long frames,

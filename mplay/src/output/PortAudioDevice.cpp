@@ -95,16 +95,7 @@ class PortAudioOutput final : public AudioOutput {
     bool Failed() const override { return m_failed.load(); }
 
     // m_stream belongs to the worker that opened the output; only the calls need the lock.
-    void Stop() override {
-        if (m_stream == nullptr) {
-            return;
-        }
-        std::lock_guard lock(PortAudioMutex());
-        m_stopping.store(true);
-        Pa_AbortStream(m_stream);
-        Pa_CloseStream(m_stream);
-        m_stream = nullptr;
-    }
+    void Stop() override { AbortPortAudioStream(m_stream, m_stopping); }
 
   private:
     static constexpr uint32_t kSlots = 8;

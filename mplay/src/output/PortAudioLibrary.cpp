@@ -68,4 +68,15 @@ bool ReprobePortAudio() {
     return EnsurePortAudio();
 }
 
+void AbortPortAudioStream(void*& stream, std::atomic<bool>& stopping) {
+    if (stream == nullptr) {
+        return;
+    }
+    std::lock_guard lock(PortAudioMutex());
+    stopping.store(true);
+    Pa_AbortStream(stream);
+    Pa_CloseStream(stream);
+    stream = nullptr;
+}
+
 } // namespace mplay

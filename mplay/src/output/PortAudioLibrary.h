@@ -1,6 +1,7 @@
 #pragma once
 // The PortAudio library as the process shares it between wave output and capture: one lock for
 // every call into it (it is not thread-safe), started once, and quiet while it probes.
+#include <atomic>
 #include <mutex>
 
 namespace mplay {
@@ -12,6 +13,10 @@ bool EnsurePortAudio();
 // that came up since then is found only by starting it again. No stream may be open.
 // False when the library no longer starts.
 bool ReprobePortAudio();
+// Stops and closes a stream at once, under PortAudioMutex, and forgets it; stopping is raised
+// first so that its callback, if still running, returns without touching the caller's buffers.
+// Nothing to do when stream is null.
+void AbortPortAudioStream(void*& stream, std::atomic<bool>& stopping);
 
 // While one lives, stderr points at /dev/null: ALSA and JACK describe every device they fail to
 // probe or open there, dozens of lines on a machine without a sound card or server.
