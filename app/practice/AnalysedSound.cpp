@@ -28,10 +28,7 @@ QImage Render(const speech::Spectrogram& s) {
 
 SoundPtr Analyse(speech::Sound sound, speech::Voice voice) {
     auto result = std::make_shared<AnalysedSound>();
-    result->pcm.reserve(sound.samples.size());
-    for (const float x : sound.samples)
-        result->pcm.push_back(
-            static_cast<std::int16_t>(std::lround(std::clamp(x * 32768.0f, -32768.0f, 32767.0f))));
+    result->pcm = speech::ToPcm16(sound);
     speech::AnalysisOptions options;
     options.voice = voice;
     result->analysis = speech::Analyse(sound, options);
@@ -41,12 +38,7 @@ SoundPtr Analyse(speech::Sound sound, speech::Voice voice) {
 }
 
 SoundPtr Analyse(std::vector<std::int16_t> pcm, double rate, speech::Voice voice) {
-    speech::Sound sound;
-    sound.rate = rate;
-    sound.samples.reserve(pcm.size());
-    for (const std::int16_t s : pcm)
-        sound.samples.push_back(static_cast<float>(s) / 32768.0f);
-    return Analyse(std::move(sound), voice);
+    return Analyse(speech::FromPcm16(pcm, rate), voice);
 }
 
 } // namespace sonavix::practice

@@ -451,10 +451,8 @@ void DlgPractice::Compare() {
     const double rate = m_model->sound.rate;
     std::vector<int16_t> both = m_model->pcm;
     both.resize(both.size() + static_cast<size_t>(kCompareGap * rate), 0);
-    const speech::Sound own = speech::Resample(mine.sound, rate);
-    for (const float x : own.samples)
-        both.push_back(
-            static_cast<int16_t>(std::lround(std::clamp(x * 32768.0f, -32768.0f, 32767.0f))));
+    const std::vector<int16_t> own = speech::ToPcm16(speech::Resample(mine.sound, rate));
+    both.insert(both.end(), own.begin(), own.end());
     mplay::StartSamplesWorker(std::move(both), static_cast<uint32_t>(rate), m_speed);
     const double second = m_model->sound.Duration() + kCompareGap;
     StartCursor({{m_modelPicture, 0.0, m_model->sound.Duration(), 0.0},

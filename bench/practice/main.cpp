@@ -42,8 +42,7 @@ int main(int argc, char** argv) {
     recording.reason = mplay::StopReason::Endpointer;
     recording.heardSpeech = true;
     recording.peak = 16000;
-    for (const float x : wav.sound.samples)
-        recording.samples.push_back(static_cast<int16_t>(std::lround(x * 32767.0f)));
+    recording.samples = sonavix::speech::ToPcm16(wav.sound);
 
     QTemporaryDir home;
     sonavix::UserDirs user{home.path(), home.filePath("config"), home.filePath("data")};

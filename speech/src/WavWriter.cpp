@@ -69,10 +69,7 @@ std::vector<uint8_t> EncodeWav16(const Sound& sound) {
     PutTag(p + 36, "data");
     Put32(p + 40, dataBytes);
     for (size_t i = 0; i < count; ++i) {
-        const float s = sound.samples[i];
-        long v = (s == s) ? std::lround(static_cast<double>(s) * 32768.0) : 0;
-        v = std::clamp(v, -32768L, 32767L);
-        Put16(p + 44 + 2 * i, static_cast<uint16_t>(static_cast<int16_t>(v)));
+        Put16(p + 44 + 2 * i, static_cast<uint16_t>(ToPcm16(sound.samples[i])));
     }
     return out;
 }

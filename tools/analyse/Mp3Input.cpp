@@ -8,10 +8,6 @@ bool DecodeMp3(const std::vector<uint8_t>& bytes, sonavix::speech::Sound& sound)
     if (!mplay::DecodeMono(bytes, mono, rate)) {
         return false;
     }
-    sound.rate = rate;
-    sound.samples.resize(mono.size());
-    for (size_t i = 0; i < mono.size(); ++i) {
-        sound.samples[i] = static_cast<float>(mono[i]) / 32768.0f;
-    }
+    sound = sonavix::speech::FromPcm16(mono, rate);
     return true;
 }

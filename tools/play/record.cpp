@@ -1,6 +1,7 @@
 #include "record.h"
 
 #include "mplay/Recorder.h"
+#include "speech/WavFile.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -48,46 +49,9 @@ const char* ReasonText(mplay::StopReason reason) {
     return "unknown";
 }
 
-void Put16(std::vector<uint8_t>& out, uint32_t v) {
-    out.push_back(static_cast<uint8_t>(v));
-    out.push_back(static_cast<uint8_t>(v >> 8));
-}
-void Put32(std::vector<uint8_t>& out, uint32_t v) {
-    Put16(out, v & 0xFFFF);
-    Put16(out, v >> 16);
-}
-
 // Written beside the target and renamed over it, so that no half file is ever left.
 bool WriteWav(const std::string& path, const std::vector<int16_t>& samples, uint32_t rate) {
-    const auto bytes = static_cast<uint32_t>(samples.size() * 2);
-    std::vector<uint8_t> image;
-    image.reserve(44 + bytes);
-    image.insert(image.end(), {'R', 'I', 'F', 'F'});
-    Put32(image, 36 + bytes);
-    image.insert(image.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-    Put32(image, 16);
-    Put16(image, 1);
-    Put16(image, 1);
-    Put32(image, rate);
-    Put32(image, rate * 2);
-    Put16(image, 2);
-    Put16(image, 16);
-    image.insert(image.end(), {'d', 'a', 't', 'a'});
-    Put32(image, bytes);
-    for (const int16_t s : samples) {
-        Put16(image, static_cast<uint16_t>(s));
-    }
-    const std::string part = path + ".part";
-    FILE* file = std::fopen(part.c_str(), "wb");
-    if (file == nullptr) {
-        return false;
-    }
-    const bool written = std::fwrite(image.data(), 1, image.size(), file) == image.size();
-    if (std::fclose(file) != 0 || !written || std::rename(part.c_str(), path.c_str()) != 0) {
-        std::remove(part.c_str());
-        return false;
-    }
-    return true;
+    return sonavix::speech::WriteWavFileAtomic(path, sonavix::speech::FromPcm16(samples, rate));
 }
 
 } // namespace
