@@ -30,6 +30,7 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using mplay::Recorder;
+using sonavix::test::Correlation;
 constexpr uint32_t kRate = Recorder::kSampleRate;
 
 std::atomic<int64_t> g_firstCallback{0};
@@ -60,16 +61,6 @@ double CpuSeconds() {
 mplay::Recording RecordFor(std::chrono::milliseconds length) {
     Recorder recorder;
     return recorder.Record({.useEndpointer = false, .trim = false, .maxLength = length});
-}
-
-double Correlation(std::span<const int16_t> a, std::span<const int16_t> b) {
-    double ab = 0, aa = 0, bb = 0;
-    for (size_t i = 0; i < std::min(a.size(), b.size()); ++i) {
-        ab += double(a[i]) * b[i];
-        aa += double(a[i]) * a[i];
-        bb += double(b[i]) * b[i];
-    }
-    return aa > 0 && bb > 0 ? ab / std::sqrt(aa * bb) : 0;
 }
 
 } // namespace

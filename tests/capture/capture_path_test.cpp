@@ -18,6 +18,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using mplay::Recorder;
+using sonavix::test::Correlation;
 using sonavix::test::PulseServer;
 
 constexpr uint32_t kRate = Recorder::kSampleRate;
@@ -33,16 +34,6 @@ std::vector<int16_t> Reference(const std::vector<uint8_t>& mp3) {
     mplay::Resampler resampler(PulseServer::kRate, kRate, mono.size());
     resampler.Process(mono, true, out);
     return out;
-}
-
-double Correlation(std::span<const int16_t> a, std::span<const int16_t> b) {
-    double ab = 0, aa = 0, bb = 0;
-    for (size_t i = 0; i < std::min(a.size(), b.size()); ++i) {
-        ab += double(a[i]) * b[i];
-        aa += double(a[i]) * a[i];
-        bb += double(b[i]) * b[i];
-    }
-    return aa > 0 && bb > 0 ? ab / std::sqrt(aa * bb) : 0;
 }
 
 // Where the loudest stretch of needle best matches haystack, as the offset of needle's start.

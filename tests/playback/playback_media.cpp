@@ -4,6 +4,8 @@
 #include "mplay/MpegStream.h"
 #include "mplay/PcmSink.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -78,6 +80,16 @@ std::vector<int16_t> DecodeToPcm(const std::vector<uint8_t>& mp3) {
 std::vector<uint8_t> ReadBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+double Correlation(std::span<const int16_t> a, std::span<const int16_t> b) {
+    double ab = 0, aa = 0, bb = 0;
+    for (size_t i = 0; i < std::min(a.size(), b.size()); ++i) {
+        ab += double(a[i]) * b[i];
+        aa += double(a[i]) * a[i];
+        bb += double(b[i]) * b[i];
+    }
+    return aa > 0 && bb > 0 ? ab / std::sqrt(aa * bb) : 0;
 }
 
 } // namespace sonavix::test
