@@ -277,7 +277,7 @@ void DlgPractice::ShowSymbol(int symbol, const PracticeItem* first) {
         m_itemChooser->addItem(item.title);
     m_side->setCurrentIndex(IsVowelSymbol(symbol) ? 0 : 1);
     if ((symbol == kSymbolTheta || symbol == kSymbolSh) && !m_referenceS)
-        m_referenceS = LoadModel(m_paths, kSymbolS, ItemsOf(m_paths, kSymbolS).front());
+        m_referenceS = LoadModel(m_paths, kSymbolS, SymbolItem(kSymbolS));
     m_item = 0;
     LoadItem();
 }

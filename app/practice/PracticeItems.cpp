@@ -27,12 +27,21 @@ QString WordIndexFile(int symbol) {
 
 } // namespace
 
+PracticeItem SymbolItem(int symbol) {
+    return {QString::number(symbol),
+            QStringLiteral("/%1/ 本音").arg(SymbolIpa(symbol)),
+            false,
+            0,
+            0,
+            {}};
+}
+
 std::vector<PracticeItem> ItemsOf(const ProgramPaths& paths, int symbol) {
     std::vector<PracticeItem> items;
     if (SymbolIpa(symbol).isEmpty())
         return items;
     const QString number = QString::number(symbol);
-    items.push_back({number, QStringLiteral("/%1/ 本音").arg(SymbolIpa(symbol)), false, 0, 0, {}});
+    items.push_back(SymbolItem(symbol));
     std::vector<WordSpan> spans;
     if (!ReadWordIndexFile(QFile::encodeName(paths.Data(WordIndexFile(symbol))).toStdString(),
                            spans))

@@ -18,6 +18,9 @@ struct PracticeItem {
     QString modelFile;             // a recording of its own (a drill word's), played whole
 };
 
+// The symbol's own recording as an item.
+PracticeItem SymbolItem(int symbol);
+
 // The symbol first, then its example words in the order they are said; the words are left out
 // when the index is missing or unreadable.
 std::vector<PracticeItem> ItemsOf(const ProgramPaths& paths, int symbol);
