@@ -7,15 +7,21 @@ what each n-n.mp3 says) and the sound table below. Outputs, for symbol n = 0..44
            twice, a consonant alone and then in a syllable with ɑː, with a short gap;
   n-n.mp3  the example words in their listed order with short gaps (Festival's
            us-slt voice, or espeak-ng for a word whose Festival phones miss the sound);
-  n-n.json the word index of n-n.mp3: each word with the seconds where it starts and ends;
-and manifest.json beside this script: voice, formants or phones and words of every file.
+  n-n.json the word index of n-n.mp3: each word with the seconds where it starts and ends,
+           found from the encoded file's silences;
+and manifest.json beside this script: voice, formants or phones and words of every file; for a
+checked word also where its vowel's middle lies in the recording (vowel_at, s) and, when it
+was off target, Praat's F1/F2 before (vowel_measured) and after the move (vowel_made), or
+vowel_not_moved when no move landed clearly on target.
 
 Levels: every recording is brought to one speech loudness (RMS of the voiced parts)
 with the peak held below -1.4 dBFS so that the encoder's ripple cannot clip; lead-in
 and tail are cut to 0.04 s of silence before encoding.
 
 Before writing anything it checks that espeak-ng's transcription of every example
-word contains the symbol's sound, and that every synthesised piece is audible.
+word contains the symbol's sound, and that every synthesised piece is audible. A Festival
+word whose stressed vowel Praat measures nearer another monophthong's target than its own
+(the practice chart's women's targets) has that vowel moved to its own (vowel_shift.py).
 
 To measure what it made: measure_vowels.py (the symbol recordings, with Praat) and
 measure_examples.py N ... (the vowels of Festival's example words).
@@ -23,8 +29,8 @@ measure_examples.py N ... (the vowels of Festival's example words).
 Usage: make_recordings.py [--only N ...] [--symbols-only] [--out-dir DIR]
        make_recordings.py --check   (only the word checks against the committed manifest)
        make_recordings.py --index-only [--only N ...]   (word indexes of the committed files)
-Needs espeak-ng, festival with festvox-us-slt-hts, sox, lame and python3-numpy; --check only
-espeak-ng; --index-only ffmpeg and python3-numpy.
+Needs espeak-ng, festival with festvox-us-slt-hts, praat, sox, lame, ffmpeg and python3-numpy;
+--check only espeak-ng; --index-only ffmpeg and python3-numpy.
 """
 
 import argparse
@@ -35,16 +41,22 @@ import re
 import subprocess
 import sys
 import tempfile
+import wave
+
+import numpy
 
 sys.dont_write_bytecode = True
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
 import consonant_models  # noqa: E402
 import vowel_models  # noqa: E402
+import vowel_shift  # noqa: E402
+import vowel_space  # noqa: E402
 
 HERE = pathlib.Path(__file__).resolve().parent
 ROOT = HERE.parents[2]
 LESSONS = ROOT / "tools" / "media" / "lessons" / "examples.json"
 MANIFEST = HERE / "manifest.json"
+VOWEL_TARGETS = ROOT / "assets" / "pho" / "vowels.json"
 
 # Symbol codes in catalogue order. The symbol recordings are formant synthesis (vowel_models,
 # consonant_models); the codes name the sounds the example words must contain.
@@ -93,6 +105,12 @@ VOWELS = 21  # symbols 0..20 are vowels, modelled by formant synthesis
 
 FALLBACK_VOICE = "en-us+f3"  # for words Festival does not say right
 
+# Symbols whose Festival words have their vowel measured against the women's targets of the
+# practice chart's monophthongs (the example voice is a woman's), and moved to the symbol's own
+# target when it lies nearer another's. ɒ is left as said: the American voice gives its words ɑ,
+# as the lessons note. ə is unstressed and varies by nature.
+MOVABLE_VOWELS = {0, 1, 2, 3, 5, 7, 8, 9, 10, 11, 17}
+
 SYMBOL_GAP = 0.5     # seconds between the two sayings of a sound
 WORD_GAP = 0.45      # seconds between example words
 EDGE = 0.04          # silence kept before and after
@@ -134,6 +152,13 @@ def trim(src: pathlib.Path, dst: pathlib.Path) -> None:
         raise SystemExit(f"{src.name}: synthesised piece is silent")
 
 
+def leading_silence(src: pathlib.Path, work: pathlib.Path) -> float:
+    """Seconds that trim() cuts from the front of src."""
+    front = work / "front.wav"
+    run([*SOX, str(src), str(front), "silence", "1", "0.005", QUIET_DB])
+    return stats(src)[0] - stats(front)[0]
+
+
 def espeak_tokens(transcription: str) -> list[str]:
     text = transcription.replace("'", "").replace(",", "")
     tokens, i = [], 0
@@ -160,8 +185,9 @@ def espeak(voice: str, text: str, wav: pathlib.Path, speed: int = 130) -> None:
     run(["espeak-ng", "-v", voice, "-s", str(speed), "-w", str(wav), text])
 
 
-def festival(words: list[str], work: pathlib.Path) -> list[tuple[pathlib.Path, list[str]]]:
-    """Says each word with the us-slt voice; returns its wave file and phones."""
+def festival(words: list[str], work: pathlib.Path) -> list[tuple[pathlib.Path, list]]:
+    """Says each word with the us-slt voice; returns its wave file and segments, each
+    (phone, start s, end s)."""
     script = ["(voice_cmu_us_slt_arctic_hts)"]
     out = []
     for i, word in enumerate(words):
@@ -171,16 +197,18 @@ def festival(words: list[str], work: pathlib.Path) -> list[tuple[pathlib.Path, l
             f'(set! u (utt.synth (Utterance Text "{quoted}")))'
             f'(utt.save.wave u "{wav}" \'riff)'
             f'(format t "PHONES{i}:")'
-            "(mapcar (lambda (s) (format t \" %s\" (item.name s)))"
+            "(mapcar (lambda (s) (format t \" %s/%s/%s\" (item.name s)"
+            " (item.feat s 'segment_start) (item.feat s 'end)))"
             " (utt.relation.items u 'Segment))"
             '(format t "\\n")')
         out.append(wav)
     scm = work / "words.scm"
     scm.write_text("\n".join(script) + "\n", encoding="utf-8")
     printed = run(["festival", "-b", str(scm)]).stdout
-    phones = {int(m.group(1)): m.group(2).split()
-              for m in re.finditer(r"^PHONES(\d+):(.*)$", printed, re.M)}
-    return [(wav, phones.get(i, [])) for i, wav in enumerate(out)]
+    segments = {int(m.group(1)): [(p, float(a), float(b)) for p, a, b in
+                                  (s.split("/") for s in m.group(2).split())]
+                for m in re.finditer(r"^PHONES(\d+):(.*)$", printed, re.M)}
+    return [(wav, segments.get(i, [])) for i, wav in enumerate(out)]
 
 
 def says_sound(code: str, phones: list[str]) -> bool:
@@ -211,11 +239,6 @@ def assemble(pieces: list[pathlib.Path], gap: float, work: pathlib.Path, name: s
     run([*SOX, *map(str, sequence), "-b", "16", "-c", "1" if mono else "2", str(final),
          "vol", f"{gain:.6f}", "rate", "-v", str(rate), "pad", f"{EDGE}", f"{EDGE}"])
     duration, peak, rms = stats(final)
-    spans, at = [], EDGE
-    for piece in pieces:
-        length = stats(piece)[0]
-        spans.append((at, at + length))
-        at += length + gap
 
     bitrate = 64 if (mono or rate < 32000) else 96
     mp3 = out_dir / name
@@ -231,7 +254,6 @@ def assemble(pieces: list[pathlib.Path], gap: float, work: pathlib.Path, name: s
         "duration": round(duration, 3),
         "peak_dbfs": round(20 * math.log10(peak), 1),
         "rms_dbfs": round(20 * math.log10(rms), 1),
-        "spans": spans,
     }
 
 
@@ -242,7 +264,6 @@ def make_symbol(n: int, work: pathlib.Path, out_dir: pathlib.Path) -> dict:
         for saying, piece in enumerate(pieces):
             vowel_models.write_wav(piece, vowel_models.model(n, saying))
         facts = assemble(pieces, SYMBOL_GAP, work, f"{n}.mp3", out_dir)
-        del facts["spans"]
         onset, offset, _ = vowel_models.targets()[n]
         facts.update(voice="formant synthesis",
                      formants=[round(f) for f in onset] + ([round(f) for f in offset]
@@ -251,20 +272,119 @@ def make_symbol(n: int, work: pathlib.Path, out_dir: pathlib.Path) -> dict:
     vowel_models.write_wav(pieces[0], consonant_models.consonant_alone(code, 2000 + 2 * n))
     vowel_models.write_wav(pieces[1], consonant_models.syllable(code, 2001 + 2 * n))
     facts = assemble(pieces, SYMBOL_GAP, work, f"{n}.mp3", out_dir)
-    del facts["spans"]
     facts.update(voice="formant synthesis", said="alone, then in a syllable with ɑː")
     return facts
+
+
+def women_targets() -> dict[int, tuple]:
+    """Monophthong symbol -> (F1, F2) of the practice chart's women's target."""
+    vowels = json.loads(VOWEL_TARGETS.read_text(encoding="utf-8"))["vowels"]
+    return {v["n"]: tuple(v["women"]["onset"]) for v in vowels if not v["diphthong"]}
+
+
+def read_wav(path: pathlib.Path):
+    """(rate, samples in -1..1) of a 16-bit mono WAV such as Festival writes."""
+    with wave.open(str(path)) as w:
+        if w.getsampwidth() != 2 or w.getnchannels() != 1:
+            raise SystemExit(f"{path.name}: expected 16-bit mono")
+        data = numpy.frombuffer(w.readframes(w.getnframes()), "<i2")
+        return w.getframerate(), data.astype(numpy.float64) / 32768.0
+
+
+def write_pcm16(path: pathlib.Path, rate: int, x) -> None:
+    """A word back in Festival's own format and level, so that trim() cuts it as it cuts the
+    words that were not moved."""
+    pcm = numpy.clip(numpy.round(x * 32768.0), -32768, 32767).astype("<i2")
+    with wave.open(str(path), "wb") as w:
+        w.setnchannels(1)
+        w.setsampwidth(2)
+        w.setframerate(rate)
+        w.writeframes(pcm.tobytes())
+
+
+def vowel_segment(code: str, segments: list):
+    """The first of Festival's segments that says the symbol's vowel."""
+    phones = {seq.split()[0] for seq in FESTIVAL_SOUND[code]}
+    return next((s for s in segments if s[0] in phones), None)
+
+
+PRAAT_POINT = """form P
+    sentence file
+    real time
+endform
+Read from file: file$
+To Formant (burg): 0.005, 5, 5500, 0.025, 50
+a = Get value at time: 1, time, "hertz", "linear"
+b = Get value at time: 2, time, "hertz", "linear"
+writeInfoLine: fixed$(a, 0), " ", fixed$(b, 0)
+"""
+
+
+def praat_formants(wav: pathlib.Path, time: float) -> tuple:
+    """F1, F2 at a time, by Praat's Burg tracker with a woman's 5500 Hz ceiling."""
+    script = wav.with_suffix(".praat")
+    script.write_text(PRAAT_POINT, encoding="utf-8")
+    out = run(["praat", "--run", str(script), str(wav), str(time)]).stdout.split()
+    return float(out[0]), float(out[1])
+
+
+ON_TARGET_BARK = 0.3   # a moved vowel counts as on its target this near
+MOVES = 5              # tries, each aiming by how far the last one landed from the target
+CLEAR_BARK = 0.3       # how much nearer its own target than any other a moved vowel must be
+
+
+def vowel_on_target(n: int, wav: pathlib.Path, segments: list, moved: pathlib.Path):
+    """The word's wave, with its vowel moved to the symbol's target when it lies nearer another
+    monophthong's; and what was measured and done, for the manifest. Both judgements are Praat's
+    at the vowel's middle, the measurement the lessons' figures use."""
+    segment = vowel_segment(SOUNDS[n][0], segments)
+    if n not in MOVABLE_VOWELS or segment is None:
+        return wav, {}
+    targets = women_targets()
+    target = targets[n]
+    _, start, end = segment
+    middle = (start + end) / 2
+    measured = praat_formants(wav, middle)
+    nearest = min(targets, key=lambda v: vowel_space.point_distance(measured, targets[v]))
+    if nearest == n:
+        return wav, {}
+    rate, x = read_wav(wav)
+    aim, best = target, None
+    for _ in range(MOVES):
+        write_pcm16(moved, rate, vowel_shift.shift(x, rate, start, end, aim))
+        landed = praat_formants(moved, middle)
+        miss = vowel_space.point_distance(landed, target)
+        if best is None or miss < best[0]:
+            best = (miss, landed, moved.read_bytes())
+        if miss <= ON_TARGET_BARK:
+            break
+        # half way: where a broad F2 lands near F1 is not proportional to where it is aimed
+        aim = tuple(a * math.sqrt(t / f) for a, t, f in zip(aim, target, landed))
+    made = [round(f) for f in best[1]]
+    others = min(vowel_space.point_distance(best[1], targets[v]) for v in targets if v != n)
+    if best[0] + CLEAR_BARK > others:
+        # a move that lands nearer another vowel's target, or on the border, would only swap one
+        # fault for another
+        return wav, {"vowel_measured": [round(f) for f in measured], "vowel_not_moved": made}
+    moved.write_bytes(best[2])
+    return moved, {"vowel_measured": [round(f) for f in measured], "vowel_made": made}
 
 
 def make_examples(n: int, entry: dict, work: pathlib.Path, out_dir: pathlib.Path) -> dict:
     code = SOUNDS[n][0]
     words = [w["word"] for w in entry["words"]]
     transcriptions = check_words_have_sound(code, words)
-    pieces, spoken = [], []
-    for i, (wav, phones) in enumerate(festival(words, work)):
+    pieces, spoken, vowel_in_piece = [], [], []
+    for i, (wav, segments) in enumerate(festival(words, work)):
         piece = work / f"{n}-word{i}.wav"
+        phones = [s[0] for s in segments]
+        moved, vowel = {}, None
         if wav.exists() and says_sound(code, phones):
             engine = "festival us-slt"
+            wav, moved = vowel_on_target(n, wav, segments, work / f"{n}-moved{i}.wav")
+            segment = vowel_segment(code, segments)
+            if n in MOVABLE_VOWELS and segment:
+                vowel = (segment[1] + segment[2]) / 2 - leading_silence(wav, work)
         else:
             # a female variant, so that the voice does not change sex mid-recording
             wav = work / f"{n}-espeak{i}.wav"
@@ -272,10 +392,18 @@ def make_examples(n: int, entry: dict, work: pathlib.Path, out_dir: pathlib.Path
             engine = f"espeak-ng {FALLBACK_VOICE}"
         trim(wav, piece)
         pieces.append(piece)
+        vowel_in_piece.append(vowel)
         spoken.append({"word": words[i], "voice": engine, "festival": " ".join(phones),
-                       "espeak": transcriptions[i]})
+                       "espeak": transcriptions[i], **moved})
     facts = assemble(pieces, WORD_GAP, work, f"{n}-{n}.mp3", out_dir)
-    write_index(out_dir / f"{n}-{n}.json", words, facts.pop("spans"), facts["duration"])
+    # where each checked vowel's middle lies in the recording, for the tests that measure it
+    at = EDGE
+    for piece, vowel, said in zip(pieces, vowel_in_piece, spoken):
+        if vowel is not None:
+            said["vowel_at"] = round(at + vowel, 3)
+        at += stats(piece)[0] + WORD_GAP
+    # from the encoded file, as --index-only finds them: the encoder's delay moves every word
+    write_index_of(out_dir / f"{n}-{n}.mp3", words)
     facts.update(words=spoken)
     return facts
 
@@ -299,7 +427,6 @@ def write_index(path: pathlib.Path, words: list[str], spans: list, duration: flo
 def spoken_spans(mp3: pathlib.Path, min_gap: float) -> tuple[list, float]:
     """Stretches of sound in a committed recording, split at silences of min_gap seconds or
     more (the gaps between words are WORD_GAP; a stop's closure inside a word is far shorter)."""
-    import numpy
     rate, hop = 16000, 160
     raw = subprocess.run(["ffmpeg", "-v", "error", "-i", str(mp3), "-ac", "1", "-ar", str(rate),
                           "-f", "f32le", "-"], check=True, capture_output=True).stdout
@@ -325,13 +452,16 @@ def spoken_spans(mp3: pathlib.Path, min_gap: float) -> tuple[list, float]:
     return spans, round(len(x) / rate, 3)
 
 
+def write_index_of(mp3: pathlib.Path, words: list[str]) -> None:
+    """The word index beside an example recording, found from its silences."""
+    spans, duration = spoken_spans(mp3, WORD_GAP * 0.6)
+    write_index(mp3.with_suffix(".json"), words, spans, duration)
+
+
 def make_indexes(lessons: list, numbers, out_dir: pathlib.Path) -> None:
-    """Word indexes of the committed example recordings, found from their silences."""
+    """Word indexes of the committed example recordings."""
     for n in numbers:
-        words = [w["word"] for w in lessons[n]["words"]]
-        mp3 = out_dir / f"{n}-{n}.mp3"
-        spans, duration = spoken_spans(mp3, WORD_GAP * 0.6)
-        write_index(out_dir / f"{n}-{n}.json", words, spans, duration)
+        write_index_of(out_dir / f"{n}-{n}.mp3", [w["word"] for w in lessons[n]["words"]])
     print(f"{len(list(numbers))} word indexes written")
 
 
@@ -350,6 +480,13 @@ def check(lessons: list) -> None:
     print(f"{len(lessons)} word lists checked")
 
 
+def load_lessons() -> list:
+    lessons = json.loads(LESSONS.read_text(encoding="utf-8"))
+    if [e["code"] for e in lessons] != [s[0] for s in SOUNDS]:
+        raise SystemExit(f"{LESSONS}: codes differ from the sound table")
+    return lessons
+
+
 def main() -> None:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--only", type=int, nargs="*", help="symbol numbers to remake")
@@ -362,9 +499,7 @@ def main() -> None:
                         help="check the lesson words and the manifest, make nothing")
     args = parser.parse_args()
 
-    lessons = json.loads(LESSONS.read_text(encoding="utf-8"))
-    if [e["code"] for e in lessons] != [s[0] for s in SOUNDS]:
-        raise SystemExit(f"{LESSONS}: codes differ from the sound table")
+    lessons = load_lessons()
     if args.check:
         check(lessons)
         return
