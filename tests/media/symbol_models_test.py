@@ -10,18 +10,17 @@ Usage: symbol_models_test.py SONAVIX_DECODE   (SONAVIX_PHO=DIR measures another 
 """
 
 import os
-import subprocess
 import sys
-import tempfile
 import unittest
-import wave
 
 import numpy as np
 
 sys.dont_write_bytecode = True
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "..", "tools", "media", "recordings"))
+sys.path.insert(0, HERE)
 
+import formant_track  # noqa: E402
 import vowel_space  # noqa: E402
 
 PHO = os.environ.get("SONAVIX_PHO", os.path.join(HERE, "..", "..", "assets", "pho"))
@@ -30,16 +29,7 @@ RATE = 10000  # twice the 5 kHz formant ceiling for men
 
 
 def decode(mp3):
-    with tempfile.TemporaryDirectory() as tmp:
-        out = os.path.join(tmp, "out.wav")
-        subprocess.run([DECODE, mp3, out], check=True, capture_output=True)
-        with wave.open(out) as w:
-            rate, channels = w.getframerate(), w.getnchannels()
-            x = np.frombuffer(w.readframes(w.getnframes()), "<i2").astype(float) / 32768
-    x = x[::channels]
-    # Band-limited resampling in the frequency domain.
-    n = int(round(len(x) * RATE / rate))
-    return np.fft.irfft(np.fft.rfft(x)[: n // 2 + 1], n) * n / len(x)
+    return formant_track.decode(DECODE, mp3, RATE)
 
 
 def first_saying(x):
@@ -52,29 +42,8 @@ def first_saying(x):
     return loud[0] * hop, (last + 1) * hop
 
 
-def lpc_formants(frame, order=10):
-    """F1, F2 of one frame: autocorrelation LPC, roots narrower than 500 Hz."""
-    frame = np.append(frame[0], frame[1:] - 0.969 * frame[:-1]) * np.hamming(len(frame))
-    r = np.correlate(frame, frame, "full")[len(frame) - 1: len(frame) + order]
-    a = np.array([1.0])
-    err = r[0]
-    for i in range(1, order + 1):  # Levinson-Durbin
-        k = -(r[i] + np.dot(a[1:], r[i - 1:0:-1])) / err
-        a = np.append(a, 0.0) + k * np.append(a, 0.0)[::-1]
-        err *= 1 - k * k
-    roots = [z for z in np.roots(a) if z.imag > 0]
-    hertz = [(np.angle(z) * RATE / (2 * np.pi), -np.log(abs(z)) * RATE / np.pi) for z in roots]
-    found = sorted(f for f, bandwidth in hertz if bandwidth < 500 and f > 90)
-    return found[:2] if len(found) >= 2 else [np.nan, np.nan]
-
-
 def formants_at(x, start, end, fraction):
-    """Median F1/F2 of five 25 ms frames centred within 10 ms of the point."""
-    centre = start + fraction * (end - start)
-    half = int(0.0125 * RATE)
-    frames = [lpc_formants(x[int(c) - half: int(c) + half])
-              for c in centre + np.linspace(-0.01, 0.01, 5) * RATE]
-    return tuple(np.nanmedian(np.array(frames), axis=0))
+    return formant_track.formants_around(x, RATE, start + fraction * (end - start))
 
 
 def f0_at(x, start, end, fraction):
