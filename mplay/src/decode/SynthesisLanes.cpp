@@ -32,7 +32,10 @@ alignas(64) const std::array<double, 512> g_windowByTap = [] {
 
 // Tap k of every output sample reads column p - k of a; tap 0 reads the new column where it came
 // from, so it need not wait for the stores just made. Written as plain loops over the 32 sums:
-// each width's entry point vectorises them with its own registers.
+// each width's entry point vectorises them with its own registers. Block sums go through the
+// taps together: at two doubles a vector, all 32 would want every register there is, and their
+// spills cost more than walking the taps twice.
+template <int Block>
 MPLAY_INLINE void StoreAndWindow(const double* __restrict column, double* __restrict a,
                                  double* __restrict b, int p, double* __restrict out) {
     // Copied a cache line at a time: as plain loops, GCC makes calls to memmove of them.
@@ -42,17 +45,19 @@ MPLAY_INLINE void StoreAndWindow(const double* __restrict column, double* __rest
         std::memcpy(newA + j, column + j, 8 * sizeof(double));
         std::memcpy(newB + j, column + 32 + j, 8 * sizeof(double));
     }
-    // Kept in registers across the taps.
-    double acc[32] = {};
-    for (int k = 0; k < 16; ++k) {
-        const double* old = k == 0 ? column : a + 32 * ((p - k) & 15);
-        const double* d = g_windowByTap.data() + 32 * k;
-        for (int j = 0; j < 32; ++j) {
-            acc[j] += old[j] * d[j];
+    for (int first = 0; first < 32; first += Block) {
+        // Kept in registers across the taps.
+        double acc[Block] = {};
+        for (int k = 0; k < 16; ++k) {
+            const double* old = (k == 0 ? column : a + 32 * ((p - k) & 15)) + first;
+            const double* d = g_windowByTap.data() + 32 * k + first;
+            for (int j = 0; j < Block; ++j) {
+                acc[j] += old[j] * d[j];
+            }
         }
-    }
-    for (int j = 0; j < 32; ++j) {
-        out[j] = 32767.0 * acc[j];
+        for (int j = 0; j < Block; ++j) {
+            out[first + j] = 32767.0 * acc[j];
+        }
     }
 }
 
@@ -151,7 +156,7 @@ MPLAY_INLINE void ClipPairs(const double* left, const double* right, int32_t cou
     }                                                                                              \
     TARGET void StoreAndWindow##SUFFIX(const double* column, double* a, double* b, int p,          \
                                        double* out) {                                              \
-        StoreAndWindow(column, a, b, p, out);                                                      \
+        StoreAndWindow<(N == 2 ? 16 : 32)>(column, a, b, p, out);                                  \
     }                                                                                              \
     TARGET void ClipSlot##SUFFIX(const double* values, int16_t* out) {                             \
         ClipSlot(values, out);                                                                     \
