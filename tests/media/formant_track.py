@@ -7,19 +7,15 @@ import wave
 import numpy as np
 
 
-def decode_wav(decoder, mp3, wav):
-    """Decodes mp3 to the file wav; returns its rate and first channel."""
-    subprocess.run([decoder, mp3, wav], check=True, capture_output=True)
-    with wave.open(wav) as w:
-        rate, channels = w.getframerate(), w.getnchannels()
-        x = np.frombuffer(w.readframes(w.getnframes()), "<i2").astype(float) / 32768
-    return rate, x[::channels]
-
-
 def decode(decoder, mp3, rate):
     """The first channel of mp3 as sonavix-decode gives it, resampled to rate."""
     with tempfile.TemporaryDirectory() as tmp:
-        source, x = decode_wav(decoder, mp3, tmp + "/out.wav")
+        out = tmp + "/out.wav"
+        subprocess.run([decoder, mp3, out], check=True, capture_output=True)
+        with wave.open(out) as w:
+            source, channels = w.getframerate(), w.getnchannels()
+            x = np.frombuffer(w.readframes(w.getnframes()), "<i2").astype(float) / 32768
+    x = x[::channels]
     # Band-limited resampling in the frequency domain.
     n = int(round(len(x) * rate / source))
     return np.fft.irfft(np.fft.rfft(x)[: n // 2 + 1], n) * n / len(x)

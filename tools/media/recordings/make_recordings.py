@@ -34,6 +34,7 @@ Needs espeak-ng, festival with festvox-us-slt-hts, praat, sox, lame, ffmpeg and 
 """
 
 import argparse
+import functools
 import json
 import math
 import pathlib
@@ -276,6 +277,7 @@ def make_symbol(n: int, work: pathlib.Path, out_dir: pathlib.Path) -> dict:
     return facts
 
 
+@functools.cache
 def women_targets() -> dict[int, tuple]:
     """Monophthong symbol -> (F1, F2) of the practice chart's women's target."""
     vowels = json.loads(VOWEL_TARGETS.read_text(encoding="utf-8"))["vowels"]
@@ -300,6 +302,10 @@ def write_pcm16(path: pathlib.Path, rate: int, x) -> None:
         w.setsampwidth(2)
         w.setframerate(rate)
         w.writeframes(pcm.tobytes())
+
+
+def nearest_target(f: tuple, targets: dict) -> int:
+    return min(targets, key=lambda v: vowel_space.point_distance(f, targets[v]))
 
 
 def vowel_segment(code: str, segments: list):
@@ -333,11 +339,10 @@ MOVES = 5              # tries, each aiming by how far the last one landed from 
 CLEAR_BARK = 0.3       # how much nearer its own target than any other a moved vowel must be
 
 
-def vowel_on_target(n: int, wav: pathlib.Path, segments: list, moved: pathlib.Path):
-    """The word's wave, with its vowel moved to the symbol's target when it lies nearer another
-    monophthong's; and what was measured and done, for the manifest. Both judgements are Praat's
-    at the vowel's middle, the measurement the lessons' figures use."""
-    segment = vowel_segment(SOUNDS[n][0], segments)
+def vowel_on_target(n: int, wav: pathlib.Path, segment, moved: pathlib.Path):
+    """The word's wave, with its vowel (Festival's segment) moved to the symbol's target when it
+    lies nearer another monophthong's; and what was measured and done, for the manifest. Both
+    judgements are Praat's at the vowel's middle, the measurement the lessons' figures use."""
     if n not in MOVABLE_VOWELS or segment is None:
         return wav, {}
     targets = women_targets()
@@ -345,8 +350,7 @@ def vowel_on_target(n: int, wav: pathlib.Path, segments: list, moved: pathlib.Pa
     _, start, end = segment
     middle = (start + end) / 2
     measured = praat_formants(wav, middle)
-    nearest = min(targets, key=lambda v: vowel_space.point_distance(measured, targets[v]))
-    if nearest == n:
+    if nearest_target(measured, targets) == n:
         return wav, {}
     rate, x = read_wav(wav)
     aim, best = target, None
@@ -381,8 +385,8 @@ def make_examples(n: int, entry: dict, work: pathlib.Path, out_dir: pathlib.Path
         moved, vowel = {}, None
         if wav.exists() and says_sound(code, phones):
             engine = "festival us-slt"
-            wav, moved = vowel_on_target(n, wav, segments, work / f"{n}-moved{i}.wav")
             segment = vowel_segment(code, segments)
+            wav, moved = vowel_on_target(n, wav, segment, work / f"{n}-moved{i}.wav")
             if n in MOVABLE_VOWELS and segment:
                 vowel = (segment[1] + segment[2]) / 2 - leading_silence(wav, work)
         else:

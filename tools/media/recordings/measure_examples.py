@@ -20,29 +20,27 @@ sys.path.insert(0, str(HERE))
 import make_recordings  # noqa: E402
 import vowel_space  # noqa: E402
 
-def nearest(f: tuple, targets: dict) -> int:
-    return min(targets, key=lambda v: vowel_space.point_distance(f, targets[v]))
-
-
 def main():
     numbers = [int(a) for a in sys.argv[1:]]
     targets = make_recordings.women_targets()
     ipa = {v["n"]: v["ipa"] for v in vowel_space.load()}
+    lessons = make_recordings.load_lessons()
     with tempfile.TemporaryDirectory() as tmp:
         work = pathlib.Path(tmp)
         for n in numbers:
             code = make_recordings.SOUNDS[n][0]
-            words = [w["word"] for w in make_recordings.load_lessons()[n]["words"]]
+            words = [w["word"] for w in lessons[n]["words"]]
             counts = [0, 0, 0]  # words measured, nearest own before, nearest own after
             for i, (wav, segs) in enumerate(make_recordings.festival(words, work)):
                 segment = make_recordings.vowel_segment(code, segs)
                 if segment is None or not make_recordings.says_sound(code, [s[0] for s in segs]):
                     continue
-                made, _ = make_recordings.vowel_on_target(n, wav, segs, work / f"m{i}.wav")
+                made, _ = make_recordings.vowel_on_target(n, wav, segment, work / f"m{i}.wav")
                 middle = (segment[1] + segment[2]) / 2
                 before = make_recordings.praat_formants(wav, middle)
                 after = make_recordings.praat_formants(made, middle)
-                near_before, near_after = nearest(before, targets), nearest(after, targets)
+                near_before = make_recordings.nearest_target(before, targets)
+                near_after = make_recordings.nearest_target(after, targets)
                 counts[0] += 1
                 counts[1] += near_before == n
                 counts[2] += near_after == n

@@ -20,6 +20,10 @@ RAMP = 0.3         # fraction of the vowel at each end over which the shift fade
 MAX_BANDWIDTH = 600.0
 
 
+def _hertz(z: complex) -> float:
+    return np.angle(z) * RATE / (2 * np.pi)
+
+
 def _resample(x: np.ndarray, n: int) -> np.ndarray:
     """Band-limited resampling to n samples in the frequency domain (the signal starts and ends
     in silence, so treating it as periodic costs nothing)."""
@@ -54,18 +58,14 @@ def _lpc(frame: np.ndarray) -> np.ndarray:
     return a
 
 
-def _formant_roots(a: np.ndarray) -> list:
-    """Indexes into np.roots(a) of the upper-half-plane roots that are formants, lowest first."""
-    roots = np.roots(a)
+def _formant_roots(roots: np.ndarray) -> list:
+    """Indexes of the upper-half-plane roots that are formants, lowest first."""
     found = []
     for i, z in enumerate(roots):
-        if z.imag <= 0:
-            continue
-        freq = np.angle(z) * RATE / (2 * np.pi)
         bandwidth = -np.log(abs(z)) * RATE / np.pi
-        if freq > 150.0 and bandwidth < MAX_BANDWIDTH:
-            found.append((freq, i))
-    return roots, [i for _, i in sorted(found)]
+        if z.imag > 0 and _hertz(z) > 150.0 and bandwidth < MAX_BANDWIDTH:
+            found.append((_hertz(z), i))
+    return [i for _, i in sorted(found)]
 
 
 def _power(a: np.ndarray) -> float:
@@ -91,34 +91,41 @@ def _frames(y: np.ndarray):
         yield first, centre / RATE, _lpc(padded[centre: centre + 2 * half] * window)
 
 
-def measure(y: np.ndarray, start: float, end: float) -> tuple:
-    """Median F1, F2 (Hz) of the frames within 10 ms of the vowel's middle, where it is
-    measured against its target."""
+def _middle_formants(y: np.ndarray, start: float, end: float, pick) -> list:
+    """Median frequencies of the roots pick(roots) chooses, over the frames within 10 ms of the
+    vowel's middle, where it is measured against its target; empty when pick finds none."""
     middle = (start + end) / 2
     found = []
     for _, t, a in _frames(y):
-        if abs(t - middle) > 0.01:
-            continue
-        roots, formants = _formant_roots(a)
-        if len(formants) >= 2:
-            found.append([np.angle(roots[i]) * RATE / (2 * np.pi) for i in formants[:2]])
+        if abs(t - middle) <= 0.01:
+            roots = np.roots(a)
+            chosen = pick(roots)
+            if len(chosen) >= 2:
+                found.append([_hertz(roots[i]) for i in chosen[:2]])
+    return list(np.median(np.array(found), axis=0)) if found else []
+
+
+def measure(y: np.ndarray, start: float, end: float) -> tuple:
+    """F1, F2 (Hz) at the vowel's middle: the two lowest formant roots."""
+    found = _middle_formants(y, start, end, _formant_roots)
     if not found:
         raise ValueError("no formants found in the vowel")
-    return tuple(np.median(np.array(found), axis=0))
+    return tuple(found)
 
 
 def _poles_near(roots: np.ndarray, tracks: tuple) -> list:
     """Indexes of the upper-half-plane roots nearest each track in turn, each used once; empty
     when one lies more than a factor 1.6 from its track. Nearest, not lowest: at a vowel's edges
     a weak F1 may be missing, and the rank would take F2 for it."""
-    upper = [i for i, z in enumerate(roots) if z.imag > 0 and np.angle(z) * RATE / (2 * np.pi) > 150]
+    upper = [i for i, z in enumerate(roots) if z.imag > 0 and _hertz(z) > 150]
     chosen = []
     for track in tracks:
         free = [i for i in upper if i not in chosen]
         if not free:
             return []
-        best = min(free, key=lambda i: abs(np.log(np.angle(roots[i]) * RATE / (2 * np.pi) / track)))
-        if abs(np.log(np.angle(roots[best]) * RATE / (2 * np.pi) / track)) > 0.5:
+        distance = {i: abs(np.log(_hertz(roots[i]) / track)) for i in free}
+        best = min(free, key=distance.get)
+        if distance[best] > 0.5:
             return []
         chosen.append(best)
     return chosen
@@ -143,26 +150,14 @@ def _moved(a: np.ndarray, tracks: tuple, ratios: tuple, weight: float) -> np.nda
 def _measure_near(y: np.ndarray, start: float, end: float, expected: tuple) -> tuple:
     """Like measure, but taking the poles nearest where F1 and F2 should be, however broad: a
     moved vowel's F2 may come back broader than measure accepts."""
-    middle = (start + end) / 2
-    found = []
-    for _, t, a in _frames(y):
-        if abs(t - middle) <= 0.01:
-            roots = np.roots(a)
-            chosen = _poles_near(roots, expected)
-            if chosen:
-                found.append([np.angle(roots[i]) * RATE / (2 * np.pi) for i in chosen])
-    return tuple(np.median(np.array(found), axis=0)) if found else expected
+    found = _middle_formants(y, start, end, lambda roots: _poles_near(roots, expected))
+    return tuple(found) if found else expected
 
 
 def _emphasised_low_band(x: np.ndarray, rate: int) -> tuple:
     low = _low_band(x, rate)
     y = _resample(low, int(round(len(x) * RATE / rate)))
     return low, np.append(y[0], y[1:] - PRE_EMPHASIS * y[:-1])
-
-
-def formants(x: np.ndarray, rate: int, start: float, end: float) -> tuple:
-    """F1, F2 (Hz) over the middle of the vowel between start and end (seconds)."""
-    return measure(_emphasised_low_band(x, rate)[1], start, end)
 
 
 def _filtered(emphasised: np.ndarray, start: float, end: float, tracks: tuple,
