@@ -23,8 +23,61 @@ using namespace imdct;
 // What the lanes past the last subband of a group read; they write to a sink, unused.
 constexpr double kSpareLane[kSlots] = {};
 
-// N subbands at a time. A subband's lines move into a lane, and its results out of it, N values
-// at a time by transposing blocks; the two values past the last whole block move one by one.
+// The first half of N subbands' transforms, raw(i, &value) giving value i of all N, plus the
+// carried overlap replaces their lines; the second half becomes the new overlap. N values at a
+// time by transposing blocks; the two values past the last whole block move one by one.
+template <int N, class Raw>
+MPLAY_INLINE void StoreLanes(const Raw& raw, double* const* y, double* const* o,
+                             const double* const* oIn) {
+    using V = typename Lanes<N>::V;
+    using U = typename Lanes<N>::U;
+    constexpr int kBlocked = kSlots / N * N;
+#pragma GCC unroll 18
+    for (int i = 0; i < kBlocked; i += N) {
+        V t[N];
+#pragma GCC unroll 8
+        for (int l = 0; l < N; ++l) {
+            raw(i + l, t + l);
+        }
+        Transpose<N>(t);
+        for (int l = 0; l < N; ++l) {
+            const V carried = *reinterpret_cast<const U*>(oIn[l] + i);
+            *reinterpret_cast<U*>(y[l] + i) = t[l] + carried;
+        }
+    }
+#pragma GCC unroll 2
+    for (int i = kBlocked; i < kSlots; ++i) {
+        V t;
+        raw(i, &t);
+        for (int l = 0; l < N; ++l) {
+            y[l][i] = t[l] + oIn[l][i];
+        }
+    }
+#pragma GCC unroll 18
+    for (int i = 0; i < kBlocked; i += N) {
+        V t[N];
+#pragma GCC unroll 8
+        for (int l = 0; l < N; ++l) {
+            raw(kSlots + i + l, t + l);
+        }
+        Transpose<N>(t);
+        for (int l = 0; l < N; ++l) {
+            *reinterpret_cast<U*>(o[l] + i) = t[l];
+        }
+    }
+#pragma GCC unroll 2
+    for (int i = kBlocked; i < kSlots; ++i) {
+        V t;
+        raw(kSlots + i, &t);
+        for (int l = 0; l < N; ++l) {
+            o[l][i] = t[l];
+        }
+    }
+}
+
+// N subbands at a time. A subband's lines move into a lane N values at a time by transposing
+// blocks, the two values past the last whole block one by one. A long block's outputs are
+// windowed as they are stored, so that its 36 windowed values never go through memory whole.
 template <int N>
 MPLAY_INLINE void TransformLanes(double* lines, double* overlap, const int32_t* subbands, int count,
                                  int blockType) {
@@ -58,43 +111,15 @@ MPLAY_INLINE void TransformLanes(double* lines, double* overlap, const int32_t* 
                 x[k][l] = yIn[l][k];
             }
         }
-        V raw[36];
         if (blockType == 2) {
+            V raw[36];
             ShortImdct(x, raw);
+            StoreLanes<N>([&](int i, V* to) { *to = raw[i]; }, y, o, oIn);
         } else {
-            LongImdct(x, raw, g_imdctWindow[blockType & 3]);
-        }
-        // The first half plus the carried overlap, before the second half replaces it.
-        for (int i = 0; i < kBlocked; i += N) {
-            V t[N];
-            for (int l = 0; l < N; ++l) {
-                t[l] = raw[i + l];
-            }
-            Transpose<N>(t);
-            for (int l = 0; l < N; ++l) {
-                const V carried = *reinterpret_cast<const U*>(oIn[l] + i);
-                *reinterpret_cast<U*>(y[l] + i) = t[l] + carried;
-            }
-        }
-        for (int i = kBlocked; i < kSlots; ++i) {
-            for (int l = 0; l < N; ++l) {
-                y[l][i] = raw[i][l] + oIn[l][i];
-            }
-        }
-        for (int i = 0; i < kBlocked; i += N) {
-            V t[N];
-            for (int l = 0; l < N; ++l) {
-                t[l] = raw[kSlots + i + l];
-            }
-            Transpose<N>(t);
-            for (int l = 0; l < N; ++l) {
-                *reinterpret_cast<U*>(o[l] + i) = t[l];
-            }
-        }
-        for (int i = kBlocked; i < kSlots; ++i) {
-            for (int l = 0; l < N; ++l) {
-                o[l][i] = raw[kSlots + i][l];
-            }
+            V f[18];
+            LongTransform(x, f);
+            const double* window = g_imdctWindow[blockType & 3];
+            StoreLanes<N>([&](int i, V* to) { LongWindowed(f, window, i, to); }, y, o, oIn);
         }
     }
 }

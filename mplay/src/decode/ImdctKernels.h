@@ -39,8 +39,9 @@ template <class V> MPLAY_INLINE void NinePoint(const V* x, V* t, V* u) {
     u[3] = d3 * x2 - r3 * x6 + d1 * x10 - d2 * x14;
 }
 
-// The 36-point transform of x (18 lines, used as scratch) into 36 windowed values.
-template <class V> MPLAY_INLINE void LongImdct(V* x, V* out, const double* window) {
+// The 36-point transform of x (18 lines, used as scratch) before windowing: f[18], from which
+// LongWindowed spreads the 36 outputs.
+template <class V> MPLAY_INLINE void LongTransform(V* x, V* f) {
     for (int i = 17; i >= 1; --i) {
         x[i] += x[i - 1];
     }
@@ -52,7 +53,6 @@ template <class V> MPLAY_INLINE void LongImdct(V* x, V* out, const double* windo
     NinePoint(x + 1, ot, ou);
     ot[4] *= kTwiddle[4];
 
-    V f[18];
     for (int k = 0; k < 4; ++k) {
         const V ev = et[k] + eu[k];
         const V od = (ot[k] + ou[k]) * kTwiddle[k];
@@ -68,15 +68,26 @@ template <class V> MPLAY_INLINE void LongImdct(V* x, V* out, const double* windo
         f[k] = ev + od;
         f[17 - k] = ev - od;
     }
+}
 
-    for (int i = 0; i < 9; ++i) {
-        out[i] = -f[9 + i] * window[i];
+// Windowed output i (0..35) of the long transform f. (Written through a pointer: a vector
+// returned by value would warn of its ABI.)
+template <class V> MPLAY_INLINE void LongWindowed(const V* f, const double* window, int i, V* to) {
+    if (i < 9) {
+        *to = -f[9 + i] * window[i];
+    } else if (i < 27) {
+        *to = f[26 - i] * window[i];
+    } else {
+        *to = f[i - 27] * window[i];
     }
-    for (int i = 9; i < 27; ++i) {
-        out[i] = f[26 - i] * window[i];
-    }
-    for (int i = 27; i < 36; ++i) {
-        out[i] = f[i - 27] * window[i];
+}
+
+// The 36-point transform of x (18 lines, used as scratch) into 36 windowed values.
+template <class V> MPLAY_INLINE void LongImdct(V* x, V* out, const double* window) {
+    V f[18];
+    LongTransform(x, f);
+    for (int i = 0; i < 36; ++i) {
+        LongWindowed(f, window, i, out + i);
     }
 }
 

@@ -37,14 +37,13 @@ template <class T> MPLAY_INLINE void Butterflies16(T* x, const DctCoefficients& 
 // x: the 32 subband samples; v: the 32 distinct values of the new V column.
 template <class T> MPLAY_INLINE void Dct32(const T* x, T* v) {
     const DctCoefficients& c = g_dctCoefficients;
+    // The even half is finished before the odd half starts: half as many values live at once, so
+    // fewer spill from a file of 16 vector registers.
     T e[16];
-    T u[16];
     for (int i = 0; i < 16; ++i) {
         e[i] = x[i] + x[31 - i];
-        u[i] = (x[i] - x[31 - i]) * c.cos64[i];
     }
     Butterflies16(e, c);
-    Butterflies16(u, c);
 
     v[0] = e[1];
     v[8] = e[3];
@@ -66,6 +65,12 @@ template <class T> MPLAY_INLINE void Dct32(const T* x, T* v) {
     v[21] = g1 - e[13];
     v[25] = g1 - e[12];
     v[29] = -e[14] - e[15] - e[12] - e[8];
+
+    T u[16];
+    for (int i = 0; i < 16; ++i) {
+        u[i] = (x[i] - x[31 - i]) * c.cos64[i];
+    }
+    Butterflies16(u, c);
 
     v[15] = u[15];
     v[13] = u[15] + u[7];
@@ -92,24 +97,27 @@ template <class T> MPLAY_INLINE void Dct32(const T* x, T* v) {
     v[28] = g5 - g4;
 }
 
-// A slot's transform v spread into its two new columns: the first half of the V values goes to
-// the buffer windowed next, v[0..15], 0, -v[15..1]; the second half to the other one, -v[0],
+// Value c of a slot's two new columns, spread from its transform v: the first half goes to the
+// buffer windowed next, v[0..15], 0, -v[15..1]; the second half to the other one, -v[0],
 // v[16..31], v[30..16]. Works on single slots and on lanes alike.
-template <class T> MPLAY_INLINE void SpreadColumns(const T* v, const T& zero, T* column) {
-    for (int i = 0; i < 16; ++i) {
-        column[i] = v[i];
+// (Written through a pointer: a vector returned by value would warn of its ABI.)
+template <class T> MPLAY_INLINE void SpreadEntry(const T* v, int c, T* to) {
+    if (c < 16) {
+        *to = v[c];
+    } else if (c == 16) {
+        *to = T{};
+    } else if (c < 32) {
+        *to = -v[32 - c];
+    } else if (c == 32) {
+        *to = -v[0];
+    } else {
+        *to = c < 49 ? v[c - 17] : v[79 - c];
     }
-    column[16] = zero;
-    for (int i = 1; i < 16; ++i) {
-        column[16 + i] = -v[16 - i];
-    }
-    T* b = column + 32;
-    b[0] = -v[0];
-    for (int i = 1; i <= 16; ++i) {
-        b[i] = v[15 + i];
-    }
-    for (int i = 1; i < 16; ++i) {
-        b[16 + i] = v[31 - i];
+}
+
+template <class T> MPLAY_INLINE void SpreadColumns(const T* v, T* column) {
+    for (int c = 0; c < 64; ++c) {
+        SpreadEntry(v, c, column + c);
     }
 }
 

@@ -81,7 +81,7 @@ int32_t SynthesisFilter::CalculatePcmSamples(int16_t* buffer, int32_t& written, 
     double v[32];
     synth::Dct32(m_samples, v);
     double column[64];
-    synth::SpreadColumns(v, 0.0, column);
+    synth::SpreadColumns(v, column);
     double values[32];
     NextColumn(column, values);
     if (buffer) {

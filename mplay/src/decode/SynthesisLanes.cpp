@@ -75,12 +75,18 @@ MPLAY_INLINE void TransformSlots(const double* work, const double* eq, int first
     }
     V v[32];
     synth::Dct32(x, v);
-    V spread[64];
-    synth::SpreadColumns(v, V{}, spread);
+    // Each block of N column values is spread straight from v as it is transposed, so that the
+    // spread columns never go through memory whole.
+#pragma GCC unroll 64
     for (int i = 0; i < 64; i += N) {
-        Transpose<N>(spread + i);
+        V block[N];
+#pragma GCC unroll 8
         for (int l = 0; l < N; ++l) {
-            *reinterpret_cast<U*>(columns + 64 * (first + l) + i) = spread[i + l];
+            synth::SpreadEntry(v, i + l, block + l);
+        }
+        Transpose<N>(block);
+        for (int l = 0; l < N; ++l) {
+            *reinterpret_cast<U*>(columns + 64 * (first + l) + i) = block[l];
         }
     }
 }
