@@ -30,6 +30,15 @@ alignas(64) const std::array<double, 512> g_windowByTap = [] {
     return w;
 }();
 
+// One tap of Block sums: their products with coefficients d, each added to its sum.
+template <int Block>
+MPLAY_INLINE void AddTap(const double* __restrict old, const double* __restrict d,
+                         double* __restrict acc) {
+    for (int j = 0; j < Block; ++j) {
+        acc[j] += old[j] * d[j];
+    }
+}
+
 // Tap k of every output sample reads column p - k of a; tap 0 reads the new column where it came
 // from, so it need not wait for the stores just made. Written as plain loops over the 32 sums:
 // each width's entry point vectorises them with its own registers. Block sums go through the
@@ -48,11 +57,23 @@ MPLAY_INLINE void StoreAndWindow(const double* __restrict column, double* __rest
     for (int first = 0; first < 32; first += Block) {
         // Kept in registers across the taps.
         double acc[Block] = {};
-        for (int k = 0; k < 16; ++k) {
-            const double* old = (k == 0 ? column : a + 32 * ((p - k) & 15)) + first;
-            const double* d = g_windowByTap.data() + 32 * k + first;
-            for (int j = 0; j < Block; ++j) {
-                acc[j] += old[j] * d[j];
+        const double* d = g_windowByTap.data() + first;
+        if constexpr (Block < 32) {
+            AddTap<Block>(column + first, d, acc);
+            // Walked more than once, the taps' column arithmetic costs a quarter of the work:
+            // columns p - 1 down to 0, then 15 down to p + 1, are the taps in order, each run
+            // walking the buffer without wrapping. In one walk of all 32 sums, two loops hold the
+            // sums in registers worse than one.
+            int k = 1;
+            for (; k <= p; ++k) {
+                AddTap<Block>(a + 32 * (p - k) + first, d + 32 * k, acc);
+            }
+            for (; k < 16; ++k) {
+                AddTap<Block>(a + 32 * (p + 16 - k) + first, d + 32 * k, acc);
+            }
+        } else {
+            for (int k = 0; k < 16; ++k) {
+                AddTap<Block>((k == 0 ? column : a + 32 * ((p - k) & 15)) + first, d + 32 * k, acc);
             }
         }
         for (int j = 0; j < Block; ++j) {
