@@ -29,7 +29,8 @@ using GranuleHybrid = void (*)(double* lines, double* overlap, int blockType, bo
 using SlotTransform = void (*)(const double* work, const double* eq, double* columns);
 
 // Synthesis: stores one slot's two new columns (column: 32 values for a, then 32 for b) as
-// column p of both buffers, and windows buffer a into out (32 values, times 32767).
+// column p and p + 16 of both buffers (32 columns of 32 values), and windows buffer a into out
+// (32 values, times 32767).
 using SlotWindow = void (*)(const double* column, double* a, double* b, int p, double* out);
 
 // ClipToInt16 of values[0..32) into out[2 * j].

@@ -50,7 +50,7 @@ SynthesisFilter::SynthesisFilter(int32_t channel, const LaneKernels& kernels)
 }
 
 void SynthesisFilter::Reset() {
-    for (int i = 0; i < 512; ++i) {
+    for (int i = 0; i < kRingValues; ++i) {
         m_v1[i] = 0.0;
         m_v2[i] = 0.0;
     }

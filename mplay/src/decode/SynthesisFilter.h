@@ -15,6 +15,7 @@ class SynthesisFilter {
   public:
     static constexpr int kGranuleSlots = kSlots;
     static constexpr int kGranuleValues = kGranuleLines;
+    static constexpr int kRingValues = 2 * 16 * 32;
 
     // kernels: the vector width to run; every width gives the same bits.
     explicit SynthesisFilter(int32_t channel, const LaneKernels& kernels = ChosenLaneKernels());
@@ -48,10 +49,11 @@ class SynthesisFilter {
     // Stores one slot's two new columns (64 values) and windows them into out (32 values).
     void NextColumn(const double* column, double* out);
 
-    // 16 columns (time slots) of 32 rows: entry 32 * column + row. Aligned to cache lines, so
-    // that no vector load of the windowing straddles two.
-    alignas(64) double m_v1[512];
-    alignas(64) double m_v2[512];
+    // 16 columns (time slots) of 32 rows: entry 32 * column + row, each column kept again 16
+    // columns on, so that the taps of any slot read columns in a row without wrapping round.
+    // Aligned to cache lines, so that no vector load of the windowing straddles two.
+    alignas(64) double m_v1[kRingValues];
+    alignas(64) double m_v2[kRingValues];
     double m_samples[32];
     const LaneKernels* m_kernels;
     double* m_actualV;

@@ -30,50 +30,36 @@ alignas(64) const std::array<double, 512> g_windowByTap = [] {
     return w;
 }();
 
-// One tap of Block sums: their products with coefficients d, each added to its sum.
-template <int Block>
-MPLAY_INLINE void AddTap(const double* __restrict old, const double* __restrict d,
-                         double* __restrict acc) {
-    for (int j = 0; j < Block; ++j) {
-        acc[j] += old[j] * d[j];
-    }
-}
-
-// Tap k of every output sample reads column p - k of a; tap 0 reads the new column where it came
-// from, so it need not wait for the stores just made. Written as plain loops over the 32 sums:
-// each width's entry point vectorises them with its own registers. Block sums go through the
-// taps together: at two doubles a vector, all 32 would want every register there is, and their
-// spills cost more than walking the taps twice.
-template <int Block>
+// Tap k of every output sample reads column p - k of a, which is also column p + 16 - k: the taps
+// walk the buffer backwards from column p + 16 without wrapping. Tap 0 reads the new column where
+// it came from, so it need not wait for the stores just made. Written as plain loops over the 32
+// sums: each width's entry point vectorises them with its own registers. Block sums go through
+// the taps together: at two doubles a vector, all 32 would want every register there is, and
+// their spills cost more than walking the taps twice.
+template <int N, int Block>
 MPLAY_INLINE void StoreAndWindow(const double* __restrict column, double* __restrict a,
                                  double* __restrict b, int p, double* __restrict out) {
-    // Copied a cache line at a time: as plain loops, GCC makes calls to memmove of them.
-    double* newA = a + 32 * p;
-    double* newB = b + 32 * p;
-    for (int j = 0; j < 32; j += 8) {
-        std::memcpy(newA + j, column + j, 8 * sizeof(double));
-        std::memcpy(newB + j, column + 32 + j, 8 * sizeof(double));
+    using V = typename Lanes<N>::V;
+    using U = typename Lanes<N>::U;
+    // Unrolled, so that GCC does not make calls to memcpy of the copies.
+#pragma GCC unroll 16
+    for (int j = 0; j < 32; j += N) {
+        const V first = *reinterpret_cast<const U*>(column + j);
+        const V second = *reinterpret_cast<const U*>(column + 32 + j);
+        *reinterpret_cast<U*>(a + 32 * p + j) = first;
+        *reinterpret_cast<U*>(a + 32 * (p + 16) + j) = first;
+        *reinterpret_cast<U*>(b + 32 * p + j) = second;
+        *reinterpret_cast<U*>(b + 32 * (p + 16) + j) = second;
     }
+    const double* const taps = a + 32 * (p + 16);
     for (int first = 0; first < 32; first += Block) {
         // Kept in registers across the taps.
         double acc[Block] = {};
-        const double* d = g_windowByTap.data() + first;
-        if constexpr (Block < 32) {
-            AddTap<Block>(column + first, d, acc);
-            // Walked more than once, the taps' column arithmetic costs a quarter of the work:
-            // columns p - 1 down to 0, then 15 down to p + 1, are the taps in order, each run
-            // walking the buffer without wrapping. In one walk of all 32 sums, two loops hold the
-            // sums in registers worse than one.
-            int k = 1;
-            for (; k <= p; ++k) {
-                AddTap<Block>(a + 32 * (p - k) + first, d + 32 * k, acc);
-            }
-            for (; k < 16; ++k) {
-                AddTap<Block>(a + 32 * (p + 16 - k) + first, d + 32 * k, acc);
-            }
-        } else {
-            for (int k = 0; k < 16; ++k) {
-                AddTap<Block>((k == 0 ? column : a + 32 * ((p - k) & 15)) + first, d + 32 * k, acc);
+        for (int k = 0; k < 16; ++k) {
+            const double* old = (k == 0 ? column : taps - 32 * k) + first;
+            const double* d = g_windowByTap.data() + 32 * k + first;
+            for (int j = 0; j < Block; ++j) {
+                acc[j] += old[j] * d[j];
             }
         }
         for (int j = 0; j < Block; ++j) {
@@ -183,7 +169,7 @@ MPLAY_INLINE void ClipPairs(const double* left, const double* right, int32_t cou
     }                                                                                              \
     TARGET void StoreAndWindow##SUFFIX(const double* column, double* a, double* b, int p,          \
                                        double* out) {                                              \
-        StoreAndWindow<(N == 2 ? 16 : 32)>(column, a, b, p, out);                                  \
+        StoreAndWindow<N, (N == 2 ? 16 : 32)>(column, a, b, p, out);                               \
     }                                                                                              \
     TARGET void ClipSlot##SUFFIX(const double* values, int16_t* out) {                             \
         ClipSlot(values, out);                                                                     \
