@@ -173,6 +173,8 @@ void LayerIIIDecoder::DecodeGranule(int gr, int16_t* out, double* levels) {
     // The player's own converter takes both channels of a granule at once; any other callback is
     // given every value, channel by channel, in the order they are made.
     const bool builtInConverter = m_sampleCallback == SampleToPcm;
+    // Which has no use for the level reports: they are neither summed nor sent.
+    double* const reported = builtInConverter ? nullptr : levels;
     static const GranuleHybrid hybrid = ChosenLaneKernels().granule;
     for (uint32_t c = m_firstChannel; c <= m_lastChannel; ++c) {
         const int ch = static_cast<int>(c);
@@ -188,7 +190,7 @@ void LayerIIIDecoder::DecodeGranule(int gr, int16_t* out, double* levels) {
         InvertOddSubbands(lines);
 
         SynthesisFilter& filter = *m_synthesis[ch];
-        filter.SynthesiseGranule(lines, ch == 0 ? levels : nullptr);
+        filter.SynthesiseGranule(lines, ch == 0 ? reported : nullptr);
         if (!builtInConverter) {
             SynthesisFilter::Deliver(filter.Output(), kGranuleValues, out + ch, ch,
                                      m_sampleCallback);
@@ -199,8 +201,8 @@ void LayerIIIDecoder::DecodeGranule(int gr, int16_t* out, double* levels) {
                 }
             }
         }
-        if (ch == 0) {
-            m_sampleCallback(nullptr, levels, kSubbands);
+        if (ch == 0 && reported) {
+            m_sampleCallback(nullptr, reported, kSubbands);
         }
     }
     if (builtInConverter) {
