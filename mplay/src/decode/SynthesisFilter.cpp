@@ -4,8 +4,9 @@
 //   out: 32 PCM values per CalculatePcmSamples, multiplied by 32767 and converted by the
 //        callback (or ClipSample) into buffer[2 * position + channel]; 576 such values per
 //        granule, before conversion
-// The 1024-value V shift register of the standard is kept as two 512-value buffers of 16 columns
-// of 32 rows, written at a rotating column, so nothing moves per time slot. Each column is
+// The 1024-value V shift register of the standard is kept as two buffers of 16 columns of 32
+// rows, written at a rotating column, so nothing moves per time slot; each column is stored a
+// second time 16 columns on, so that a slot's taps never wrap round the buffer. Each column is
 // contiguous (entry 32 * column + row) and the window is regrouped to match, so that the 32
 // output sums of a time slot run side by side over contiguous data and vectorise
 // (SynthesisLanes.cpp); each sum still adds its 16 products in the same order, so the results are
