@@ -192,6 +192,23 @@ TEST(HybridLanes, EveryWidthGivesTheBitsOfTheAliasButterflies) {
     }
 }
 
+TEST(HybridLanes, EveryWidthGivesTheBitsOfMiddleSide) {
+    std::mt19937 rng(5);
+    for (const LaneKernels& variant : LaneKernelVariants()) {
+        double middle[576], side[576], want[2][576];
+        for (int j = 0; j < 576; ++j) {
+            middle[j] = HostileValue(rng);
+            side[j] = j % 7 == 0 ? middle[j] : HostileValue(rng); // some differences exactly 0
+            want[0][j] = (middle[j] + side[j]) * kSqrtHalf;
+            want[1][j] = (middle[j] - side[j]) * kSqrtHalf;
+        }
+        double left[576], right[576];
+        variant.middleSide(middle, side, left, right);
+        ExpectSameBits(left, want[0], std::string(variant.name) + ", left");
+        ExpectSameBits(right, want[1], std::string(variant.name) + ", right");
+    }
+}
+
 TEST(HybridLanes, TheDecoderTakesTheWidestWidth) {
     const auto& variants = LaneKernelVariants();
     ASSERT_FALSE(variants.empty());

@@ -15,6 +15,7 @@ LaneKernels MakeKernels(const char* name, int lanes) {
     kernels.lanes = lanes;
     SetHybridKernels(kernels, lanes);
     SetSynthesisKernels(kernels, lanes);
+    SetStereoKernels(kernels, lanes);
     return kernels;
 }
 

@@ -33,6 +33,11 @@ using SlotTransform = void (*)(const double* work, const double* eq, double* col
 // (32 values, times 32767).
 using SlotWindow = void (*)(const double* column, double* a, double* b, int p, double* out);
 
+// Stereo: the 576 lines of middle and side into left, (m + s) * kSqrtHalf, and right,
+// (m - s) * kSqrtHalf.
+using MiddleSideLines = void (*)(const double* middle, const double* side, double* left,
+                                 double* right);
+
 // ClipToInt16 of values[0..32) into out[2 * j].
 using SlotClip = void (*)(const double* values, int16_t* out);
 
@@ -49,6 +54,7 @@ struct LaneKernels {
     SlotWindow slotWindow;
     SlotClip slotClip;
     PairClip pairClip;
+    MiddleSideLines middleSide;
 };
 
 // The widths this processor runs, narrowest (portable) first.
@@ -60,5 +66,6 @@ const LaneKernels& ChosenLaneKernels();
 // x86-64 only.
 void SetHybridKernels(LaneKernels& kernels, int lanes);
 void SetSynthesisKernels(LaneKernels& kernels, int lanes);
+void SetStereoKernels(LaneKernels& kernels, int lanes);
 
 } // namespace mplay

@@ -5,6 +5,7 @@
 // Middle/side scales by sqrt(1/2) at single precision; intensity lines are built from the left
 // input alone. The scale of the spectrum is unchanged.
 #include "decode/Debug.h"
+#include "decode/Kernels.h"
 #include "decode/LayerIIIDecoder.h"
 #include "decode/Tables.h"
 
@@ -15,7 +16,6 @@ namespace mplay {
 namespace {
 
 constexpr int kNotIntensity = 7;
-constexpr double kSqrtHalf = 0.7071067690849304;
 
 // Highest line in [begin, end) whose value is not 0, or begin - 1.
 int HighestNonzero(const double* x, int begin, int end) {
@@ -97,10 +97,8 @@ void MiddleSide(const double* __restrict left, const double* __restrict right, b
         std::memcpy(outRight, right, kGranuleLines * sizeof(double));
         return;
     }
-    for (int j = 0; j < kGranuleLines; ++j) {
-        outLeft[j] = (left[j] + right[j]) * kSqrtHalf;
-        outRight[j] = (left[j] - right[j]) * kSqrtHalf;
-    }
+    static const MiddleSideLines middleSide = ChosenLaneKernels().middleSide;
+    middleSide(left, right, outLeft, outRight);
 }
 
 } // namespace

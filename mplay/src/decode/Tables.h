@@ -32,6 +32,8 @@ extern const int32_t g_pretab[22];
 extern const double g_powTable[8192];
 extern const double g_scaleStepTable[64];
 extern const double g_isRatioTable[16];
+// Middle/side stereo's scale, sqrt(1/2) at single precision.
+inline constexpr double kSqrtHalf = 0.7071067690849304;
 extern const double g_lsfIntensityTable[2][32];
 extern const int32_t g_reorderTable[6][576];
 extern const double g_aliasCs[8];
