@@ -285,12 +285,13 @@ TEST(SynthesisFilter, GranuleGivesTheBitsOfItsSlotsOneByOne) {
                 ASSERT_TRUE(SameBits(granuleLevels[sb], slotLevels[sb])) << g << " " << sb;
             }
         }
-        ASSERT_EQ(std::memcmp(SynthesisFilterAccess::v1(granular),
-                              SynthesisFilterAccess::v1(slotwise), 512 * sizeof(double)),
-                  0);
-        ASSERT_EQ(std::memcmp(SynthesisFilterAccess::v2(granular),
-                              SynthesisFilterAccess::v2(slotwise), 512 * sizeof(double)),
-                  0);
+        constexpr size_t kRingBytes = SynthesisFilter::kRingValues * sizeof(double);
+        for (auto* v : {&SynthesisFilterAccess::v1, &SynthesisFilterAccess::v2}) {
+            ASSERT_EQ(std::memcmp(v(granular), v(slotwise), kRingBytes), 0) << "granule " << g;
+            // The taps read a column's second copy, 16 columns on: it must be the first.
+            ASSERT_EQ(std::memcmp(v(granular), v(granular) + 512, 512 * sizeof(double)), 0)
+                << "granule " << g;
+        }
         ASSERT_EQ(std::memcmp(SynthesisFilterAccess::samples(granular),
                               SynthesisFilterAccess::samples(slotwise), 32 * sizeof(double)),
                   0);
