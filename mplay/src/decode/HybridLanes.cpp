@@ -23,12 +23,12 @@ using namespace imdct;
 // What the lanes past the last subband of a group read; they write to a sink, unused.
 constexpr double kSpareLane[kSlots] = {};
 
-// The first half of N subbands' transforms, raw(i, &value) giving value i of all N, plus the
-// carried overlap replaces their lines; the second half becomes the new overlap. N values at a
-// time by transposing blocks; the two values past the last whole block move one by one.
-template <int N, class Raw>
-MPLAY_INLINE void StoreLanes(const Raw& raw, double* const* y, double* const* o,
-                             const double* const* oIn) {
+// Values from, from + 1, ... of N subbands' transforms (raw(i, &value) gives value i of all N)
+// into to[l][0..17], each plus carried[l][i] when Carried. N values at a time by transposing
+// blocks; the two values past the last whole block move one by one.
+template <int N, bool Carried, class Raw>
+MPLAY_INLINE void StoreHalf(const Raw& raw, int from, double* const* to,
+                            const double* const* carried) {
     using V = typename Lanes<N>::V;
     using U = typename Lanes<N>::U;
     constexpr int kBlocked = kSlots / N * N;
@@ -37,42 +37,33 @@ MPLAY_INLINE void StoreLanes(const Raw& raw, double* const* y, double* const* o,
         V t[N];
 #pragma GCC unroll 8
         for (int l = 0; l < N; ++l) {
-            raw(i + l, t + l);
+            raw(from + i + l, t + l);
         }
         Transpose<N>(t);
         for (int l = 0; l < N; ++l) {
-            const V carried = *reinterpret_cast<const U*>(oIn[l] + i);
-            *reinterpret_cast<U*>(y[l] + i) = t[l] + carried;
+            if constexpr (Carried) {
+                t[l] += *reinterpret_cast<const U*>(carried[l] + i);
+            }
+            *reinterpret_cast<U*>(to[l] + i) = t[l];
         }
     }
 #pragma GCC unroll 2
     for (int i = kBlocked; i < kSlots; ++i) {
         V t;
-        raw(i, &t);
+        raw(from + i, &t);
         for (int l = 0; l < N; ++l) {
-            y[l][i] = t[l] + oIn[l][i];
+            to[l][i] = Carried ? t[l] + carried[l][i] : t[l];
         }
     }
-#pragma GCC unroll 18
-    for (int i = 0; i < kBlocked; i += N) {
-        V t[N];
-#pragma GCC unroll 8
-        for (int l = 0; l < N; ++l) {
-            raw(kSlots + i + l, t + l);
-        }
-        Transpose<N>(t);
-        for (int l = 0; l < N; ++l) {
-            *reinterpret_cast<U*>(o[l] + i) = t[l];
-        }
-    }
-#pragma GCC unroll 2
-    for (int i = kBlocked; i < kSlots; ++i) {
-        V t;
-        raw(kSlots + i, &t);
-        for (int l = 0; l < N; ++l) {
-            o[l][i] = t[l];
-        }
-    }
+}
+
+// The first half of N subbands' transforms plus the carried overlap replaces their lines; the
+// second half becomes the new overlap.
+template <int N, class Raw>
+MPLAY_INLINE void StoreLanes(const Raw& raw, double* const* y, double* const* o,
+                             const double* const* oIn) {
+    StoreHalf<N, true>(raw, 0, y, oIn);
+    StoreHalf<N, false>(raw, kSlots, o, nullptr);
 }
 
 // N subbands at a time. A subband's lines move into a lane N values at a time by transposing
