@@ -33,6 +33,11 @@ using SlotTransform = void (*)(const double* work, const double* eq, double* col
 // (32 values, times 32767).
 using SlotWindow = void (*)(const double* column, double* a, double* b, int p, double* out);
 
+// Synthesis: a granule's 18 slots (columns: 64 values each, as SlotTransform makes them) through
+// SlotWindow one after another from column p on, buffers a and b changing places after each
+// slot; out gets 32 values a slot.
+using GranuleWindow = void (*)(const double* columns, double* a, double* b, int p, double* out);
+
 // Stereo: the 576 lines of middle and side into left, (m + s) * kSqrtHalf, and right,
 // (m - s) * kSqrtHalf.
 using MiddleSideLines = void (*)(const double* middle, const double* side, double* left,
@@ -52,6 +57,7 @@ struct LaneKernels {
     GranuleHybrid granule;
     SlotTransform slotTransform;
     SlotWindow slotWindow;
+    GranuleWindow granuleWindow;
     SlotClip slotClip;
     PairClip pairClip;
     MiddleSideLines middleSide;

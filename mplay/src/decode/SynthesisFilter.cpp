@@ -112,9 +112,11 @@ void SynthesisFilter::SynthesiseGranule(const double* work, double* levels) {
     }
     alignas(64) double columns[2 * kGranuleValues];
     m_kernels->slotTransform(work, m_eqFlat ? nullptr : m_eq, columns);
-    for (int ss = 0; ss < kGranuleSlots; ++ss) {
-        NextColumn(columns + 64 * ss, m_output + 32 * ss);
-    }
+    double* b = (m_actualV == m_v1) ? m_v2 : m_v1;
+    m_kernels->granuleWindow(columns, m_actualV, b, m_writePos, m_output);
+    // An even number of slots: the buffers end where they started.
+    static_assert(kGranuleSlots % 2 == 0);
+    m_writePos = (m_writePos + kGranuleSlots) & 15;
     // As if the slots had come through InputSample.
     for (int sb = 0; sb < kSubbands; ++sb) {
         m_samples[sb] = work[kGranuleSlots * sb + kGranuleSlots - 1] * m_eq[sb];

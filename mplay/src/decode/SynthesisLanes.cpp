@@ -30,18 +30,13 @@ alignas(64) const std::array<double, 512> g_windowByTap = [] {
     return w;
 }();
 
-// Tap k of every output sample reads column p - k of a, which is also column p + 16 - k: the taps
-// walk the buffer backwards from column p + 16 without wrapping. Tap 0 reads the new column where
-// it came from, so it need not wait for the stores just made. Written as plain loops over the 32
-// sums: each width's entry point vectorises them with its own registers. Block sums go through
-// the taps together: at two doubles a vector, all 32 would want every register there is, and
-// their spills cost more than walking the taps twice.
-template <int N, int Block>
-MPLAY_INLINE void StoreAndWindow(const double* __restrict column, double* __restrict a,
-                                 double* __restrict b, int p, double* __restrict out) {
+// Stores a slot's two new columns as column p and p + 16 of both buffers: the first half in a,
+// the second in b. Unrolled, so that GCC does not make calls to memcpy of the copies.
+template <int N>
+MPLAY_INLINE void StoreColumn(const double* __restrict column, double* __restrict a,
+                              double* __restrict b, int p) {
     using V = typename Lanes<N>::V;
     using U = typename Lanes<N>::U;
-    // Unrolled, so that GCC does not make calls to memcpy of the copies.
 #pragma GCC unroll 16
     for (int j = 0; j < 32; j += N) {
         const V first = *reinterpret_cast<const U*>(column + j);
@@ -51,6 +46,18 @@ MPLAY_INLINE void StoreAndWindow(const double* __restrict column, double* __rest
         *reinterpret_cast<U*>(b + 32 * p + j) = second;
         *reinterpret_cast<U*>(b + 32 * (p + 16) + j) = second;
     }
+}
+
+// Tap k of every output sample reads column p - k of a, which is also column p + 16 - k: the taps
+// walk the buffer backwards from column p + 16 without wrapping. Tap 0 reads the new column where
+// it came from, so it need not wait for the stores just made. Written as plain loops over the 32
+// sums: each width's entry point vectorises them with its own registers. Block sums go through
+// the taps together: at two doubles a vector, all 32 would want every register there is, and
+// their spills cost more than walking the taps twice.
+template <int N, int Block>
+MPLAY_INLINE void StoreAndWindow(const double* __restrict column, double* __restrict a,
+                                 double* __restrict b, int p, double* __restrict out) {
+    StoreColumn<N>(column, a, b, p);
     const double* const taps = a + 32 * (p + 16);
     for (int first = 0; first < 32; first += Block) {
         // Kept in registers across the taps.
@@ -64,6 +71,86 @@ MPLAY_INLINE void StoreAndWindow(const double* __restrict column, double* __rest
         }
         for (int j = 0; j < Block; ++j) {
             out[first + j] = 32767.0 * acc[j];
+        }
+    }
+}
+
+// Pins x to a register at this point, so that the optimiser keeps the operations before it
+// before it; no instruction comes of it. Without it, GCC emits each windowing sum's 16 dependent
+// additions one after another, and the processor is left waiting on their latency. (Clang
+// schedules them itself, and refuses wide vectors for the constraint.)
+template <class T> MPLAY_INLINE void InRegister(T& x) {
+#if defined(MPLAY_LANES_X86) && !defined(__clang__)
+    asm("" : "+v"(x));
+#else
+    (void)x;
+#endif
+}
+
+// Output lanes j.. of slots First..First + Count - 1 of a granule. Slot t's tap k reads half
+// k % 2 of slot t - k's columns: those of this granule from columns, the 15 before it from the
+// ring, slot s < 0 at offset 32 * s from even (its first half when s is even) or odd. Going
+// through the slots that are read from, newest first, each column value is loaded once for all
+// the sums that take it, and every sum still adds its taps from k = 0 up.
+template <int N, int First, int Count>
+MPLAY_INLINE void WindowSlots(const double* __restrict columns, const double* __restrict even,
+                              const double* __restrict odd, int j, double* __restrict out) {
+    using V = typename Lanes<N>::V;
+    using U = typename Lanes<N>::U;
+    V acc[Count];
+    for (V& a : acc) {
+        a = V{};
+    }
+    const double* const window = g_windowByTap.data() + j;
+#pragma GCC unroll 64
+    for (int s = First + Count - 1; s >= First - 15; --s) {
+        const double* firstHalf = s >= 0 ? columns + 64 * s : (s % 2 == 0 ? even : odd) + 32 * s;
+        const double* secondHalf =
+            s >= 0 ? columns + 64 * s + 32 : (s % 2 == 0 ? odd : even) + 32 * s;
+        const V h[2] = {*reinterpret_cast<const U*>(firstHalf + j),
+                        *reinterpret_cast<const U*>(secondHalf + j)};
+#pragma GCC unroll 32
+        for (int t = First; t < First + Count; ++t) {
+            const int k = t - s;
+            if (k >= 0 && k < 16) {
+                acc[t - First] += h[k % 2] * *reinterpret_cast<const U*>(window + 32 * k);
+            }
+        }
+        for (V& a : acc) {
+            InRegister(a);
+        }
+    }
+    for (int t = 0; t < Count; ++t) {
+        *reinterpret_cast<U*>(out + 32 * (First + t) + j) = 32767.0 * acc[t];
+    }
+}
+
+// A granule's 18 slots (their columns 64 values each) windowed into out (32 values a slot, times
+// 32767), then their columns stored into the ring as StoreColumn would have slot by slot from
+// column p on, a taking the first half of the even slots. The first two are left out: the last
+// two land on them. Against slot by slot this loads a third less.
+template <int N>
+MPLAY_INLINE void WindowGranule(const double* __restrict columns, double* __restrict a,
+                                double* __restrict b, int p, double* __restrict out) {
+    const double* const even = a + 32 * (p + 16);
+    const double* const odd = b + 32 * (p + 16);
+    // Half a granule at a time: 9 sums, two column halves and a product fit 16 registers (more
+    // spill, fewer load more, measured at every width). Each half goes over all lanes before the
+    // other starts: at the same lanes the two would share loads that the compiler then keeps in
+    // registers, which spill.
+    constexpr int kHalf = SynthesisFilter::kGranuleSlots / 2;
+    for (int j = 0; j < 32; j += N) {
+        WindowSlots<N, 0, kHalf>(columns, even, odd, j, out);
+    }
+    for (int j = 0; j < 32; j += N) {
+        WindowSlots<N, kHalf, kHalf>(columns, even, odd, j, out);
+    }
+    for (int t = 2; t < SynthesisFilter::kGranuleSlots; ++t) {
+        const int at = (p + t) & 15;
+        if (t % 2 == 0) {
+            StoreColumn<N>(columns + 64 * t, a, b, at);
+        } else {
+            StoreColumn<N>(columns + 64 * t, b, a, at);
         }
     }
 }
@@ -171,6 +258,10 @@ MPLAY_INLINE void ClipPairs(const double* left, const double* right, int32_t cou
                                        double* out) {                                              \
         StoreAndWindow<N, (N == 2 ? 16 : 32)>(column, a, b, p, out);                               \
     }                                                                                              \
+    TARGET void WindowGranule##SUFFIX(const double* columns, double* a, double* b, int p,          \
+                                      double* out) {                                               \
+        WindowGranule<N>(columns, a, b, p, out);                                                   \
+    }                                                                                              \
     TARGET void ClipSlot##SUFFIX(const double* values, int16_t* out) {                             \
         ClipSlot(values, out);                                                                     \
     }
@@ -268,17 +359,20 @@ void ClipPairsPortable(const double* left, const double* right, int32_t count, i
 void SetSynthesisKernels(LaneKernels& kernels, int lanes) {
     kernels.slotTransform = TransformGranulePortable;
     kernels.slotWindow = StoreAndWindowPortable;
+    kernels.granuleWindow = WindowGranulePortable;
     kernels.slotClip = ClipSlotPortable;
     kernels.pairClip = ClipPairsPortable;
 #ifdef MPLAY_LANES_X86
     if (lanes == 4) {
         kernels.slotTransform = TransformGranuleAvx2;
         kernels.slotWindow = StoreAndWindowAvx2;
+        kernels.granuleWindow = WindowGranuleAvx2;
         kernels.slotClip = ClipSlotAvx2;
         kernels.pairClip = ClipPairsAvx2;
     } else if (lanes == 8) {
         kernels.slotTransform = TransformGranuleAvx512;
         kernels.slotWindow = StoreAndWindowAvx512;
+        kernels.granuleWindow = WindowGranuleAvx512;
         kernels.slotClip = ClipSlotAvx512;
         kernels.pairClip = ClipPairsAvx512;
     }
