@@ -259,13 +259,14 @@ inline RingBits FinishCode(const HuffTable& table, PeekEntry entry, RingBits in,
     return in;
 }
 
-// One code of table from in. peek is the table's lookup, or null to walk the tree from its root.
+// One code of table from in, which must hold kPeekBits bits or more. A code found by the lookup
+// takes at most kPeekBits of them; any other leaves the register refilled. peek is the table's
+// lookup, or null to walk the tree from its root.
 inline Code DecodeCode(const HuffTable& table, const PeekTable* peek, RingBits& in) {
     Code code;
     if (table.treelen == 0) {
         return code;
     }
-    in.Refill();
     PeekEntry entry{0, 0, PeekEnd::Node};
     if (peek) {
         entry = (*peek)[in.Peek(kPeekBits)];
@@ -281,9 +282,16 @@ inline Code DecodeCode(const HuffTable& table, const PeekTable* peek, RingBits& 
         code.y = static_cast<int32_t>(entry.value & 3) - 1;
     } else [[unlikely]] {
         in = FinishCode(table, entry, in, code);
+        in.Refill();
     }
     return code;
 }
+
+// After a refill (56 bits or more), this many codes in a row find kPeekBits bits in the register
+// without another. A refill's load waits on the bits taken before it, so refilling once per group
+// instead of once per code takes it off most codes' chain of dependent steps.
+constexpr int kCodesPerRefill = 4;
+static_assert(56 - (kCodesPerRefill - 1) * kPeekBits >= kPeekBits);
 
 // First line of long band `band`, or the end of the spectrum for indices past the table row,
 // which only malformed region counts produce.
@@ -296,6 +304,7 @@ int LongBandStart(const SfBandIndex& bands, int band) {
 void LayerIIIDecoder::DecodePair(const HuffTable& table, int32_t& x, int32_t& y, int32_t& v,
                                  int32_t& w) {
     RingBits in(m_reservoir.get(), m_resByte, m_resBitsLeft);
+    in.Refill();
     const Code code = DecodeCode(table, PeekTableFor(table), in);
     AdvanceBits(m_resBitsRead, m_resByte, m_resBitsLeft, in.Taken());
     v = code.v;
@@ -327,23 +336,29 @@ void LayerIIIDecoder::DecodeHuffman(int ch, int gr) {
     for (int region = 0; region < 3; ++region) {
         const HuffTable& table = g_huffTables[gi.table_select[region] & 31];
         const PeekTable* peek = PeekTableFor(table);
-        for (; i < regionEnd[region]; i += 2) {
-            const Code code = DecodeCode(table, peek, in);
-            m_quantised[i] = code.x;
-            m_quantised[i + 1] = code.y;
+        while (i < regionEnd[region]) {
+            in.Refill();
+            for (int n = 0; n < kCodesPerRefill && i < regionEnd[region]; ++n, i += 2) {
+                const Code code = DecodeCode(table, peek, in);
+                m_quantised[i] = code.x;
+                m_quantised[i + 1] = code.y;
+            }
         }
     }
 
     // Count1 quadruples. One starting at 574 keeps only its first two values.
     const HuffTable& quad = g_huffTables[32 + (gi.count1table_select & 1)];
     const PeekTable* quadPeek = PeekTableFor(quad);
-    while (BitsRead() + in.Taken() < end && i < kLines) {
-        const Code code = DecodeCode(quad, quadPeek, in);
-        const int32_t values[4] = {code.v, code.w, code.x, code.y};
-        for (int k = 0; k < 4 && i + k < kLines; ++k) {
-            m_quantised[i + k] = values[k];
+    const int32_t quadEnd = end - BitsRead();
+    while (in.Taken() < quadEnd && i < kLines) {
+        in.Refill();
+        for (int n = 0; n < kCodesPerRefill && in.Taken() < quadEnd && i < kLines; ++n, i += 4) {
+            const Code code = DecodeCode(quad, quadPeek, in);
+            const int32_t values[4] = {code.v, code.w, code.x, code.y};
+            for (int k = 0; k < 4 && i + k < kLines; ++k) {
+                m_quantised[i + k] = values[k];
+            }
         }
-        i += 4;
     }
     AdvanceBits(m_resBitsRead, m_resByte, m_resBitsLeft, in.Taken());
 
