@@ -97,10 +97,7 @@ MPLAY_INLINE void WindowSlots(const double* __restrict columns, const double* __
                               const double* __restrict odd, int j, double* __restrict out) {
     using V = typename Lanes<N>::V;
     using U = typename Lanes<N>::U;
-    V acc[Count];
-    for (V& a : acc) {
-        a = V{};
-    }
+    V acc[Count] = {};
     const double* const window = g_windowByTap.data() + j;
 #pragma GCC unroll 64
     for (int s = First + Count - 1; s >= First - 15; --s) {
@@ -134,10 +131,10 @@ MPLAY_INLINE void WindowGranule(const double* __restrict columns, double* __rest
                                 double* __restrict b, int p, double* __restrict out) {
     const double* const even = a + 32 * (p + 16);
     const double* const odd = b + 32 * (p + 16);
-    // Half a granule at a time: 9 sums, two column halves and a product fit 16 registers (more
-    // spill, fewer load more, measured at every width). Each half goes over all lanes before the
-    // other starts: at the same lanes the two would share loads that the compiler then keeps in
-    // registers, which spill.
+    // Half a granule at a time: 9 sums, two column halves and a product fit 16 registers. More
+    // sums spill, fewer load each column value more often; both were slower at every width.
+    // Each half goes over all lanes before the other starts: at the same lanes the two would
+    // share loads that the compiler then keeps in registers, which spill.
     constexpr int kHalf = SynthesisFilter::kGranuleSlots / 2;
     for (int j = 0; j < 32; j += N) {
         WindowSlots<N, 0, kHalf>(columns, even, odd, j, out);
